@@ -1,0 +1,3 @@
+#include "ModuleLog.h"
+
+std::atomic<PFN_LogDebugEx> g_pfnModuleLogDebugEx{nullptr};

@@ -1,0 +1,22 @@
+// Per-job folders under "./BurnJob/" (relative to the current directory) and the
+// one check that keeps every path built from a job id inside its folder.
+// Stateless; callable from any thread.
+#pragma once
+
+#include <QString>
+
+// Whether a job id (or a file name derived from a message) may name a folder entry:
+// not empty, not "." or "..", no path separator, no control character (and on
+// Windows no ':').
+bool IsSafeFolderName(const QString& _qstrName);
+
+// "./BurnJob/" + job id.
+QString GetJobInfoDir(const QString& _qstrJobId);
+
+// Writes one file of the job, replacing an earlier one; refusals and failures are
+// logged under the caller's source name.
+void WriteJobInfoFile(const char* _szLogSource, const QString& _qstrJobId, const QString& _qstrFileName,
+                      const QString& _qstrContent);
+
+// Removes the job's folder with everything in it.
+void RemoveJobInfoDir(const char* _szLogSource, const QString& _qstrJobId);
