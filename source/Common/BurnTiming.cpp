@@ -1,5 +1,6 @@
 #include "BurnTiming.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <algorithm>
