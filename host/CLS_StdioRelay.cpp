@@ -1,0 +1,87 @@
+#include "CLS_StdioRelay.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <unistd.h>
+
+#include "CLS_BurnHost.h"
+
+namespace
+{
+constexpr int n_StdinFd = 0;
+constexpr int n_ReadChunk = 64 * 1024;
+}  // namespace
+
+StdioRequest ParseStdioLine(const QByteArray& _qbaLine)
+{
+    StdioRequest stRequest;
+    stRequest.qstrData = QString::fromUtf8(_qbaLine);
+    const QJsonDocument qjsonDoc = QJsonDocument::fromJson(_qbaLine);
+    if (!qjsonDoc.isObject())
+        return stRequest;
+    const QJsonObject qjsonObj = qjsonDoc.object();
+    const QJsonValue qjsonCode = qjsonObj.value(QStringLiteral("code"));
+    const QJsonValue qjsonData = qjsonObj.value(QStringLiteral("data"));
+    if (!qjsonCode.isDouble() || !qjsonData.isString())
+        return stRequest;
+    stRequest.iCode = qjsonCode.toInt();
+    stRequest.qstrData = qjsonData.toString();
+    return stRequest;
+}
+
+QByteArray FormatStdioLine(const QString& _qstrSignal, int _iCode, const QString& _qstrData)
+{
+    const QJsonObject qjsonLine{{QStringLiteral("signal"), _qstrSignal},
+                                {QStringLiteral("code"), _iCode},
+                                {QStringLiteral("data"), _qstrData}};
+    return QJsonDocument(qjsonLine).toJson(QJsonDocument::Compact);
+}
+
+CLS_StdioRelay::CLS_StdioRelay(CLS_BurnHost* _pHost, QObject* _pParent) : QObject(_pParent), m_pHost(_pHost)
+{
+    connect(m_pHost, &CLS_BurnHost::signalOutgoing, this, &CLS_StdioRelay::SlotOutgoing);
+    m_pStdinNotifier = new QSocketNotifier(n_StdinFd, QSocketNotifier::Read, this);
+    connect(m_pStdinNotifier, &QSocketNotifier::activated, this, &CLS_StdioRelay::SlotStdinReadable);
+}
+
+void CLS_StdioRelay::SlotStdinReadable()
+{
+    char szChunk[n_ReadChunk];
+    const ssize_t iRead = ::read(n_StdinFd, szChunk, sizeof(szChunk));
+    if (iRead <= 0) {
+        // End of input: a last unterminated line still counts; the host keeps running.
+        m_pStdinNotifier->setEnabled(false);
+        if (!m_qbaPending.isEmpty())
+            m_qbaPending.append('\n');
+        DeliverCompleteLines();
+        return;
+    }
+    m_qbaPending.append(szChunk, static_cast<int>(iRead));
+    DeliverCompleteLines();
+}
+
+void CLS_StdioRelay::DeliverCompleteLines()
+{
+    int iEnd = 0;
+    while ((iEnd = m_qbaPending.indexOf('\n')) >= 0) {
+        QByteArray qbaLine = m_qbaPending.left(iEnd);
+        m_qbaPending.remove(0, iEnd + 1);
+        if (qbaLine.endsWith('\r'))
+            qbaLine.chop(1);
+        if (qbaLine.trimmed().isEmpty())
+            continue;
+        const StdioRequest stRequest = ParseStdioLine(qbaLine);
+        m_pHost->Deliver(stRequest.iCode, stRequest.qstrData);
+    }
+}
+
+void CLS_StdioRelay::SlotOutgoing(QString _qstrSignal, int _iCode, QString _qstrData)
+{
+    QByteArray qbaLine = FormatStdioLine(_qstrSignal, _iCode, _qstrData);
+    qbaLine.append('\n');
+    fwrite(qbaLine.constData(), 1, static_cast<size_t>(qbaLine.size()), stdout);
+    fflush(stdout);
+}
