@@ -1,0 +1,959 @@
+#include "CLS_BurnBus.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QMutexLocker>
+#include <QReadLocker>
+#include <QThread>
+#include <QWriteLocker>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <system_error>
+#include <thread>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#endif
+
+#include "BurnDefine.h"
+#include "BurnTiming.h"
+#include "CLS_AutoBase.h"
+#include "JobFolder.h"
+#include "ModuleLog.h"
+#include "PublicCommonFun.h"
+
+static const char s_szLogSource[] = "CLS_BurnBus";
+
+namespace
+{
+// Production pauses in milliseconds; every one goes through ScaledMs.
+constexpr int n_WorkerIdleMs = 3000;
+constexpr int n_WorkerGapMs = 1000;
+constexpr int n_BurnStatusPauseMs = 60000;
+constexpr int n_BurnStatusFastPauseMs = 10000;
+constexpr int n_RobotStatusPauseMs = 10000;
+constexpr int n_RobotStatusGapMs = 100;
+// Upper bound of the wait for the bus threads at the end of the process (not a pause).
+constexpr int n_StopWaitMs = 10000;
+
+// Job state of the status reply sent last; none yet.
+constexpr int n_NoStateReported = INT_MIN;
+// Status that accompanies a reply that carries no job state.
+constexpr int n_NoReplyStatus = -1;
+
+QBasicMutex s_mutexInstance;
+std::atomic<CLS_BurnBus*> s_pBurnBus{nullptr};
+
+// Lenient readers: a missing member or one of another type gives the default.
+QString ReadText(const QJsonObject& _qjsonObj, const char* _szKey, const QString& _qstrDefault = QString())
+{
+    const QJsonValue qjsonValue = _qjsonObj.value(QLatin1String(_szKey));
+    return qjsonValue.isString() ? qjsonValue.toString() : _qstrDefault;
+}
+
+// A whole number within int range; anything else gives the default.
+int ReadInt(const QJsonObject& _qjsonObj, const char* _szKey, int _iDefault)
+{
+    const QJsonValue qjsonValue = _qjsonObj.value(QLatin1String(_szKey));
+    if (!qjsonValue.isDouble())
+        return _iDefault;
+    const double dValue = qjsonValue.toDouble();
+    if (dValue != std::floor(dValue) || dValue < INT_MIN || dValue > INT_MAX)
+        return _iDefault;
+    return static_cast<int>(dValue);
+}
+
+std::string ToUtf8(const QString& _qstrText)
+{
+    return _qstrText.toUtf8().toStdString();
+}
+
+// The reply envelope, in Qt's indented JSON form.
+QString BuildReply(const char* _szCmd, const QJsonObject& _qjsonParam)
+{
+    QJsonObject qjsonReply;
+    qjsonReply.insert(QStringLiteral("ModuleName"), QStringLiteral("BurnModule"));
+    qjsonReply.insert(QStringLiteral("cmd"), QString::fromLatin1(_szCmd));
+    qjsonReply.insert(QStringLiteral("param"), _qjsonParam);
+    return QString::fromUtf8(QJsonDocument(qjsonReply).toJson(QJsonDocument::Indented));
+}
+
+QJsonObject CommandParam(const QString& _qstrJobId, int _iRet, const BurnResultInfo& _stResult)
+{
+    QJsonObject qjsonParam;
+    qjsonParam.insert(QStringLiteral("JobId"), _qstrJobId);
+    qjsonParam.insert(QStringLiteral("ret"), _iRet);
+    qjsonParam.insert(QStringLiteral("errCode"), _stResult.qstrErrCode);
+    qjsonParam.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
+    return qjsonParam;
+}
+
+void LogFailure(const char* _szWhat, int _iRet, const BurnResultInfo& _stResult)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "[%s][%d][%s][%s]", _szWhat, _iRet, _stResult.qstrErrCode.toUtf8().constData(),
+             _stResult.qstrErrMsg.toLocal8Bit().constData());
+}
+
+// A job id that cannot name a folder entry is refused before any backend sees it.
+bool RefuseUnsafeJobId(const char* _szFun, const QString& _qstrJobId, BurnResultInfo* _pResult)
+{
+    if (IsSafeFolderName(_qstrJobId))
+        return false;
+    _pResult->qstrErrMsg = QStringLiteral("[任务ID非法]") + _qstrJobId;
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, refused job id [%s]", _szFun, _qstrJobId.toUtf8().constData());
+    return true;
+}
+
+bool TakeFirstMessage(std::list<std::string>* _plistMsg, QMutex* _pmutexMsg, std::string& _strMsg)
+{
+    QMutexLocker locker(_pmutexMsg);
+    if (_plistMsg->empty())
+        return false;
+    _strMsg = std::move(_plistMsg->front());
+    _plistMsg->pop_front();
+    return true;
+}
+
+void PushMessage(std::list<std::string>* _plistMsg, QMutex* _pmutexMsg, std::string _strMsg)
+{
+    QMutexLocker locker(_pmutexMsg);
+    _plistMsg->push_back(std::move(_strMsg));
+}
+
+#ifdef Q_OS_WIN
+constexpr quint32 n_FileAttrHidden = FILE_ATTRIBUTE_HIDDEN;
+
+bool ReadFileAttributes(const QByteArray& _qbaPath, quint32& _uAttributes)
+{
+    const DWORD dwAttributes = GetFileAttributesA(_qbaPath.constData());
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    _uAttributes = dwAttributes;
+    return true;
+}
+
+bool WriteFileAttributes(const QByteArray& _qbaPath, quint32 _uAttributes)
+{
+    return SetFileAttributesA(_qbaPath.constData(), _uAttributes) != 0;
+}
+#else
+// Elsewhere the DOS attributes live where Samba and Wine keep them: the extended
+// attribute "user.DOSATTRIB", a hexadecimal text such as "0x2".
+constexpr quint32 n_FileAttrHidden = 0x2;
+const char s_szDosAttrName[] = "user.DOSATTRIB";
+
+bool ReadFileAttributes(const QByteArray& _qbaPath, quint32& _uAttributes)
+{
+    struct stat stStat;
+    if (stat(_qbaPath.constData(), &stStat) != 0)
+        return false;
+    char szValue[64] = {};
+    const ssize_t iLength = getxattr(_qbaPath.constData(), s_szDosAttrName, szValue, sizeof(szValue) - 1);
+    if (iLength < 0) {
+        _uAttributes = 0;
+        return errno == ENODATA || errno == ENOTSUP;
+    }
+    _uAttributes = static_cast<quint32>(std::strtoul(szValue, nullptr, 0));
+    return true;
+}
+
+bool WriteFileAttributes(const QByteArray& _qbaPath, quint32 _uAttributes)
+{
+    const QByteArray qbaValue = "0x" + QByteArray::number(_uAttributes, 16);
+    return setxattr(_qbaPath.constData(), s_szDosAttrName, qbaValue.constData(), qbaValue.size(), 0) == 0;
+}
+#endif
+
+// Gives the source file the hidden attribute; failures are only logged.
+void HideSourceFile(const QString& _qstrPath)
+{
+    const QByteArray qbaPath = _qstrPath.toLocal8Bit();
+    quint32 uAttributes = 0;
+    if (!ReadFileAttributes(qbaPath, uAttributes)) {
+        BURN_LOG(n_BurnLogLevel_Info, "获取文件属性失败:%s", qbaPath.constData());
+        return;
+    }
+    if (!WriteFileAttributes(qbaPath, uAttributes | n_FileAttrHidden))
+        BURN_LOG(n_BurnLogLevel_Info, "设置文件属性失败:%s", qbaPath.constData());
+}
+
+BurnFileTask ReadFileTask(const QString& _qstrJobId, const QJsonArray& _qjsonFileList)
+{
+    BurnFileTask stTask;
+    stTask.strJobId = ToUtf8(_qstrJobId);
+    for (const QJsonValue& qjsonValue : _qjsonFileList) {
+        const QJsonObject qjsonFile = qjsonValue.toObject();
+        const QString qstrSrcFile = ReadText(qjsonFile, "srcFile");
+        stTask.vecFiles.emplace_back(ToUtf8(qstrSrcFile), ToUtf8(ReadText(qjsonFile, "DesFile")));
+        if (ReadInt(qjsonFile, "HideFile", 0) == 1)
+            HideSourceFile(qstrSrcFile);
+    }
+    return stTask;
+}
+
+// The reply item of one device-control entry: the entry's own keys as they are.
+QJsonObject DevCtrlReplyItem(const QJsonObject& _qjsonEntry, const QJsonArray& _qjsonDelJobId, int _iRet,
+                             const BurnResultInfo& _stResult)
+{
+    QJsonObject qjsonItem;
+    for (const char* szKey : {"burnDev", "devIP", "devId", "devPort", "subCmd"}) {
+        const QString qstrKey = QLatin1String(szKey);
+        if (_qjsonEntry.contains(qstrKey))
+            qjsonItem.insert(qstrKey, _qjsonEntry.value(qstrKey));
+    }
+    qjsonItem.insert(QStringLiteral("delJobId"), _qjsonDelJobId);
+    qjsonItem.insert(QStringLiteral("ret"), _iRet);
+    qjsonItem.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
+    return qjsonItem;
+}
+
+// Copies the members that are present ("values copied as they are").
+void CopyMember(const QJsonObject& _qjsonFrom, const char* _szFrom, QJsonObject& _qjsonTo, const char* _szTo)
+{
+    const QJsonValue qjsonValue = _qjsonFrom.value(QLatin1String(_szFrom));
+    if (!qjsonValue.isUndefined())
+        _qjsonTo.insert(QLatin1String(_szTo), qjsonValue);
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// Instance, threads, end of process
+
+CLS_BurnBus* CLS_BurnBus::GetInstance()
+{
+    CLS_BurnBus* pBurnBus = s_pBurnBus.load(std::memory_order_acquire);
+    if (pBurnBus)
+        return pBurnBus;
+    QMutexLocker locker(&s_mutexInstance);
+    pBurnBus = s_pBurnBus.load(std::memory_order_acquire);
+    if (pBurnBus)
+        return pBurnBus;
+    pBurnBus = new CLS_BurnBus;
+    if (QCoreApplication* pApp = QCoreApplication::instance())
+        pBurnBus->moveToThread(pApp->thread());
+    s_pBurnBus.store(pBurnBus, std::memory_order_release);
+    qAddPostRoutine(&CLS_BurnBus::StopAtExit);
+    std::atexit(&CLS_BurnBus::StopAtExit);
+    return pBurnBus;
+}
+
+// Both locks exist before the first thread starts, so no thread ever sees them missing.
+CLS_BurnBus::CLS_BurnBus()
+    : m_prwlockJob(std::make_unique<QReadWriteLock>(QReadWriteLock::Recursive)),
+      m_prwlockGetRobotStatus(std::make_unique<QReadWriteLock>(QReadWriteLock::Recursive))
+{
+    m_pthreadApplyBurn =
+        StartWorker(&m_listApplyBurnMsg, &m_mutexApplyBurn, &CLS_BurnBus::InquestBurnEx, "InquestBurnEx");
+    if (!StartCountedThread([this] { GetRobotStatusThread(); }))
+        BURN_LOG(n_BurnLogLevel_Error, "fun=%s, robot status thread not started", "CLS_BurnBus::CLS_BurnBus");
+    m_pthreadAddFile = StartWorker(&m_listAddFileMsg, &m_mutexAddFile, &CLS_BurnBus::AddFileEx, "AddFileEx");
+    if (!StartCountedThread([this] { GetBurnStatusThread(); }))
+        BURN_LOG(n_BurnLogLevel_Error, "fun=%s, job status thread not started", "CLS_BurnBus::CLS_BurnBus");
+}
+
+void CLS_BurnBus::StopAtExit()
+{
+    qRemovePostRoutine(&CLS_BurnBus::StopAtExit);
+    CLS_BurnBus* pBurnBus = s_pBurnBus.load(std::memory_order_acquire);
+    if (pBurnBus)
+        pBurnBus->Stop();
+}
+
+void CLS_BurnBus::Stop()
+{
+    {
+        QMutexLocker locker(&m_mutexThreads);
+        if (m_blStopping)
+            return;
+        m_blStopping = true;
+    }
+    {
+        QMutexLocker locker(&m_mutexPause);
+        m_bStopWorker = true;
+        m_bStopRobotStatus = true;
+        m_bStopBurnStatus = true;
+        m_condPause.wakeAll();
+    }
+    const QDeadlineTimer qdeadline(n_StopWaitMs);
+    const bool blEnded =
+        m_pthreadApplyBurn->wait(qdeadline) && m_pthreadAddFile->wait(qdeadline) && WaitForThreads(qdeadline);
+    if (!blEnded)
+        BURN_LOG(n_BurnLogLevel_Error, "fun=%s, bus threads still running after %d ms", "CLS_BurnBus::Stop",
+                 n_StopWaitMs);
+}
+
+QThread* CLS_BurnBus::StartWorker(std::list<std::string>* _plistMsg, QMutex* _pmutexMsg, Handler _pfnHandler,
+                                  const char* _szHandlerName)
+{
+    QThread* pThread = QThread::create(
+        [this, _plistMsg, _pmutexMsg, _pfnHandler, _szHandlerName] {
+            WorkerLoop(_plistMsg, _pmutexMsg, _pfnHandler, _szHandlerName);
+        });
+    pThread->start(QThread::InheritPriority);
+    return pThread;
+}
+
+bool CLS_BurnBus::StartCountedThread(std::function<void()> _fnRun)
+{
+    {
+        QMutexLocker locker(&m_mutexThreads);
+        if (m_blStopping)
+            return false;
+        ++m_iRunningThreads;
+    }
+    try {
+        std::thread([this, fnRun = std::move(_fnRun)]() mutable {
+            fnRun();
+            fnRun = nullptr;
+            LeaveCountedThread();
+        }).detach();
+        return true;
+    } catch (const std::system_error& stError) {
+        BURN_LOG(n_BurnLogLevel_Error, "fun=%s, %s", "CLS_BurnBus::StartCountedThread", stError.what());
+        LeaveCountedThread();
+        return false;
+    }
+}
+
+void CLS_BurnBus::LeaveCountedThread()
+{
+    QMutexLocker locker(&m_mutexThreads);
+    if (--m_iRunningThreads == 0)
+        m_condThreads.wakeAll();
+}
+
+bool CLS_BurnBus::StartCommandThread(const char* _szCommand, std::function<void()> _fnRun)
+{
+    if (StartCountedThread(std::move(_fnRun)))
+        return true;
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, command thread not started", _szCommand);
+    return false;
+}
+
+bool CLS_BurnBus::WaitForThreads(QDeadlineTimer _qdeadline)
+{
+    QMutexLocker locker(&m_mutexThreads);
+    while (m_iRunningThreads > 0) {
+        if (!m_condThreads.wait(&m_mutexThreads, _qdeadline))
+            return m_iRunningThreads == 0;
+    }
+    return true;
+}
+
+void CLS_BurnBus::Pause(int _iProductionMs, const std::atomic<bool>& _bStop)
+{
+    const QDeadlineTimer qdeadline(ScaledMs(_iProductionMs));
+    QMutexLocker locker(&m_mutexPause);
+    while (!_bStop.load() && !qdeadline.hasExpired())
+        m_condPause.wait(&m_mutexPause, qdeadline);
+}
+
+void CLS_BurnBus::WorkerLoop(std::list<std::string>* _plistMsg, QMutex* _pmutexMsg, Handler _pfnHandler,
+                             const char* _szHandlerName)
+{
+    while (!m_bStopWorker) {
+        std::string strMsg;
+        if (!TakeFirstMessage(_plistMsg, _pmutexMsg, strMsg)) {
+            Pause(n_WorkerIdleMs, m_bStopWorker);
+            continue;
+        }
+        RunCommand(_pfnHandler, _szHandlerName, strMsg);
+        Pause(n_WorkerGapMs, m_bStopWorker);
+    }
+}
+
+void CLS_BurnBus::RunCommand(Handler _pfnHandler, const char* _szHandlerName, const std::string& _strMsg)
+{
+    BurnResultInfo stResult;
+    const int iRet = (this->*_pfnHandler)(_strMsg, true, &stResult);
+    if (iRet == 0)
+        return;
+    const QByteArray qbaWhat = QByteArray(_szHandlerName) + " Fail";
+    LogFailure(qbaWhat.constData(), iRet, stResult);
+}
+
+// ---------------------------------------------------------------------------------
+// Entry points
+
+int CLS_BurnBus::ApplyBurn(std::string _strMsg)
+{
+    const int iBurnDev = ReadInt(StringToJsonObject(_strMsg), "BurnDev", 0);
+    if (!CLS_AutoBase::GetInstance(iBurnDev))
+        BURN_LOG(n_BurnLogLevel_Error, "BurnDev=%d----isnull", iBurnDev);
+    PushMessage(&m_listApplyBurnMsg, &m_mutexApplyBurn, std::move(_strMsg));
+    return 0;
+}
+
+int CLS_BurnBus::AddFile(std::string _strMsg)
+{
+    PushMessage(&m_listAddFileMsg, &m_mutexAddFile, std::move(_strMsg));
+    return 0;
+}
+
+bool CLS_BurnBus::StartBurn(std::string _strMsg)
+{
+    return StartCommandThread("CLS_BurnBus::StartBurn", [this, strMsg = std::move(_strMsg)] {
+        RunCommand(&CLS_BurnBus::StartBurnEx, "StartBurnEx", strMsg);
+    });
+}
+
+int CLS_BurnBus::WriteLabel(std::string _strMsg)
+{
+    const bool blStarted = StartCommandThread("CLS_BurnBus::WriteLabel", [this, strMsg = std::move(_strMsg)] {
+        RunCommand(&CLS_BurnBus::WriteLabelEx, "WriteLabelEx", strMsg);
+    });
+    return blStarted ? 0 : -1;
+}
+
+int CLS_BurnBus::DoBurn(std::string _strMsg)
+{
+    const bool blStarted = StartCommandThread("CLS_BurnBus::DoBurn", [this, strMsg = std::move(_strMsg)] {
+        RunCommand(&CLS_BurnBus::DoBurnEx, "DoBurnEx", strMsg);
+    });
+    return blStarted ? 0 : -1;
+}
+
+int CLS_BurnBus::BurnDir(std::string _strMsg)
+{
+    const bool blStarted = StartCommandThread("CLS_BurnBus::BurnDir", [this, strMsg = std::move(_strMsg)] {
+        BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::BurnDirThread", strMsg.c_str());
+        BurnResultInfo stResult;
+        BurnDirSteps(strMsg, &stResult);
+    });
+    return blStarted ? 0 : -1;
+}
+
+int CLS_BurnBus::BurnDevCtrl(std::string _strMsg)
+{
+    const QJsonArray qjsonEntries = StringToJsonObject(_strMsg).value(QStringLiteral("burnDevInfo")).toArray();
+    for (const QJsonValue& qjsonEntry : qjsonEntries) {
+        const QJsonObject qjsonObj = qjsonEntry.toObject();
+        if (!qjsonObj.contains(QStringLiteral("burnDev")))
+            continue;
+        const int iBurnDev = ReadInt(qjsonObj, "burnDev", -1);
+        if (!CLS_AutoBase::GetInstance(iBurnDev))
+            BURN_LOG(n_BurnLogLevel_Error, "BurnDev=%d----isnull", iBurnDev);
+    }
+    const bool blStarted = StartCommandThread("CLS_BurnBus::BurnDevCtrl",
+                                              [this, strMsg = std::move(_strMsg)] { BurnDevCtrlThread(strMsg); });
+    return blStarted ? 0 : -1;
+}
+
+// ---------------------------------------------------------------------------------
+// Command handlers
+
+int CLS_BurnBus::InquestBurnEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::InquestBurnEx", _strMsg.c_str());
+    BurnResultInfo stLocal;
+    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    QJsonArray qjsonDelJobId;
+    const int iRet = RegisterJob(qjsonReq, _strMsg, pResult, qjsonDelJobId);
+    if (iRet != 0)
+        LogFailure("ApplyBurnEx fail", iRet, *pResult);
+    if (_blSendReply)
+        EmitCommandReply("ApplyBurnReply", qjsonReq, iRet, *pResult, &qjsonDelJobId);
+    return iRet;
+}
+
+int CLS_BurnBus::RegisterJob(const QJsonObject& _qjsonReq, const std::string& _strMsg, BurnResultInfo* _pResult,
+                             QJsonArray& _qjsonDelJobId)
+{
+    BurnJobInfo stJob;
+    stJob.qstrJobId = ReadText(_qjsonReq, "JobId");
+    stJob.iBurnDev = ReadInt(_qjsonReq, "BurnDev", 0);
+    stJob.iBurnType = ReadInt(_qjsonReq, "BurnType", 0);
+    stJob.iCopyCount = ReadInt(_qjsonReq, "CopyCount", 0);
+    if (RefuseUnsafeJobId("CLS_BurnBus::InquestBurnEx", stJob.qstrJobId, _pResult))
+        return n_BurnBusResult_BadRequest;
+    BurnJobInfo stKnown;
+    if (FindJobInList(stJob.qstrJobId, stKnown))
+        return n_BurnBusResult_JobExists;
+    BURN_LOG(n_BurnLogLevel_Error, "InquestBurn iBurnDev=%d", stJob.iBurnDev);
+    CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(stJob.iBurnDev);
+    if (!pBackend)
+        return n_BurnBusResult_NoBackend;
+
+    QString qstrRobotStatus;
+    const int iRobotRet = pBackend->GetRobotStatus(qstrRobotStatus, _pResult);
+    BurnDevAddr stDevAddr{ReadText(_qjsonReq, "serverIP", QStringLiteral("127.0.0.1")),
+                          ReadInt(_qjsonReq, "DevPort", 0), stJob.iBurnDev};
+    if (iRobotRet == 0)
+        UpdateDevAddr(stDevAddr, _qjsonDelJobId);
+    const int iInquestRet =
+        pBackend->InquestBurn(ToUtf8(stJob.qstrJobId), stJob.iCopyCount, stJob.iBurnType, _strMsg, _pResult);
+    connect(pBackend, &CLS_AutoBase::signalSendMQToBurnBus, this, &CLS_BurnBus::signalSendMQToPresenter,
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+    if (iRobotRet == 0 && iInquestRet == 0)
+        InsertBurnDev(stJob.iBurnDev, stDevAddr);
+    if (iInquestRet != 0)
+        return iInquestRet;
+    AppendJobIfMissing(stJob);
+    return n_BurnBusResult_Ok;
+}
+
+int CLS_BurnBus::StartBurnEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::StartBurnEx", _strMsg.c_str());
+    BurnResultInfo stLocal;
+    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    const QString qstrJobId = ReadText(qjsonReq, "JobId");
+    int iRet = n_BurnBusResult_NoJob;
+    BurnJobInfo stJob;
+    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    if (pBackend) {
+        iRet = pBackend->StartBurn(ToUtf8(qstrJobId), ToUtf8(ReadText(qjsonReq, "CDType")),
+                                   ToUtf8(ReadText(qjsonReq, "CDTitle")), ToUtf8(ReadText(qjsonReq, "CDCover")),
+                                   stJob.iCopyCount, stJob.iBurnType,
+                                   ToUtf8(ReadText(qjsonReq, "CloseDisc", QStringLiteral("YES"))), _strMsg, pResult);
+    }
+    if (pBackend && iRet != 0) {
+        pBackend->ClearData(qstrJobId);
+        RemoveJob(qstrJobId);
+        LogFailure("StartBurnEx fail", iRet, *pResult);
+    }
+    if (_blSendReply)
+        EmitCommandReply("StartBurnReply", qjsonReq, iRet, *pResult);
+    return iRet;
+}
+
+int CLS_BurnBus::AddFileEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::AddFileEx", _strMsg.c_str());
+    BurnResultInfo stLocal;
+    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    const QString qstrJobId = ReadText(qjsonReq, "JobId");
+    BurnFileTask stTask = ReadFileTask(qstrJobId, qjsonReq.value(QStringLiteral("FileList")).toArray());
+    int iRet = n_BurnBusResult_NoJob;
+    BurnJobInfo stJob;
+    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    if (pBackend)
+        iRet = pBackend->AddFile(ToUtf8(qstrJobId), stTask, pResult);
+    if (_blSendReply)
+        EmitCommandReply("AddFileReply", qjsonReq, iRet, *pResult);
+    return iRet;
+}
+
+int CLS_BurnBus::WriteLabelEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::WriteLabelEx", _strMsg.c_str());
+    BurnResultInfo stLocal;
+    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    const QString qstrJobId = ReadText(qjsonReq, "JobId");
+    int iRet = n_BurnBusResult_NoJob;
+    BurnJobInfo stJob;
+    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    if (pBackend)
+        iRet = pBackend->WriteLabel(ToUtf8(qstrJobId), _strMsg, pResult);
+    if (_blSendReply)
+        EmitCommandReply("WriteLabelReply", qjsonReq, iRet, *pResult);
+    return iRet;
+}
+
+int CLS_BurnBus::DoBurnEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::DoBurnEx", _strMsg.c_str());
+    BurnResultInfo stLocal;
+    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    const QString qstrJobId = ReadText(qjsonReq, "JobId");
+    int iRet = n_BurnBusResult_NoJob;
+    BurnJobInfo stJob;
+    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    if (!pBackend)
+        pResult->qstrErrMsg = QStringLiteral("[任务不存在]") + qstrJobId;
+    else
+        iRet = pBackend->DoBurn(ToUtf8(qstrJobId), pResult);
+    if (pBackend && iRet == 0)
+        SetJobStarted(qstrJobId, ReadText(qjsonReq, "msgId"));
+    if (_blSendReply)
+        EmitCommandReply("DoBurnReply", qjsonReq, iRet, *pResult);
+    return iRet;
+}
+
+void CLS_BurnBus::EmitCommandReply(const char* _szCmd, const QJsonObject& _qjsonReq, int _iRet,
+                                   const BurnResultInfo& _stResult, const QJsonArray* _pqjsonDelJobId)
+{
+    const QString qstrJobId = ReadText(_qjsonReq, "JobId");
+    QJsonObject qjsonParam = CommandParam(qstrJobId, _iRet, _stResult);
+    if (_pqjsonDelJobId)
+        qjsonParam.insert(QStringLiteral("delJobId"), *_pqjsonDelJobId);
+    const int iStatus = _iRet == 0 ? n_NoReplyStatus : n_BurnJobState_Error;
+    emit signalSendMsgToPresenter(qstrJobId, BuildReply(_szCmd, qjsonParam), iStatus, ReadText(_qjsonReq, "msgId"));
+}
+
+// The five steps with one result record; only the step that ends the sequence replies.
+int CLS_BurnBus::BurnDirSteps(const std::string& _strMsg, BurnResultInfo* _pResult)
+{
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    if (RefuseUnsafeJobId("CLS_BurnBus::BurnDir", ReadText(qjsonReq, "JobId"), _pResult)) {
+        BurnDirReply(_strMsg, n_BurnBusResult_BadRequest, *_pResult);
+        return n_BurnBusResult_BadRequest;
+    }
+    struct BurnDirStep
+    {
+        const char* szKey;
+        Handler pfnHandler;
+        const char* szFailure;
+    };
+    static const BurnDirStep s_arrSteps[] = {
+        {"ApplyBurn", &CLS_BurnBus::InquestBurnEx, "ApplyBurn Fail"},
+        {"StartBurn", &CLS_BurnBus::StartBurnEx, "StartBurnEx Fail"},
+        {"AddFile", &CLS_BurnBus::AddFileEx, "AddFileEx Fail"},
+        {"WriteLabel", &CLS_BurnBus::WriteLabelEx, "WriteLabelEx Fail"},
+    };
+    for (const BurnDirStep& stStep : s_arrSteps) {
+        const std::string strStepMsg = ToUtf8(ReadText(qjsonReq, stStep.szKey));
+        const int iRet = (this->*stStep.pfnHandler)(strStepMsg, false, _pResult);
+        if (iRet != 0) {
+            BurnDirReply(strStepMsg, iRet, *_pResult);
+            LogFailure(stStep.szFailure, iRet, *_pResult);
+            return iRet;
+        }
+    }
+    const int iRet = DoBurnEx(_strMsg, false, _pResult);
+    if (iRet != 0)
+        LogFailure("DoBurnEx Fail", iRet, *_pResult);
+    BurnDirReply(_strMsg, iRet, *_pResult);
+    return iRet;
+}
+
+void CLS_BurnBus::BurnDirReply(const std::string& _strMsg, int _iRet, const BurnResultInfo& _stResult)
+{
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    const QString qstrJobId = ReadText(qjsonReq, "JobId");
+    const int iStatus = _iRet == 0 ? n_BurnJobState_Finished : n_BurnJobState_Error;
+    emit signalSendMsgToPresenter(qstrJobId, BuildReply("BurnDirReply", CommandParam(qstrJobId, _iRet, _stResult)),
+                                  iStatus, ReadText(qjsonReq, "msgId"));
+}
+
+// ---------------------------------------------------------------------------------
+// Job status polling
+
+void CLS_BurnBus::GetBurnStatusThread()
+{
+    int iLastReported = n_NoStateReported;
+    while (!m_bStopBurnStatus) {
+        int iPauseMs = n_BurnStatusPauseMs;
+        for (const BurnJobInfo& stJob : CopyJobs()) {
+            if (m_bStopBurnStatus)
+                return;
+            if (stJob.iStatus == n_BurnJobState_Unknown)
+                continue;
+            CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(stJob.iBurnDev);
+            if (!pBackend)
+                continue;
+            PollJob(pBackend, stJob, iLastReported);
+            iPauseMs = stJob.iBurnDev == n_BurnDev_Primera4200 ? n_BurnStatusFastPauseMs : n_BurnStatusPauseMs;
+        }
+        Pause(iPauseMs, m_bStopBurnStatus);
+    }
+}
+
+void CLS_BurnBus::PollJob(CLS_AutoBase* _pBackend, const BurnJobInfo& _stJob, int& _iLastReported)
+{
+    BurnResultInfo stResult;
+    const int iState = _pBackend->GetJobStatus(_stJob.qstrJobId, &stResult);
+    qDebug() << "GetBurnStatusThread iJobStutas" << iState << "qstrJobID=" << _stJob.qstrJobId;
+    if (iState == n_BurnJobState_Unknown || iState == _stJob.iStatus)
+        return;
+    // A job dropped since the copy (address change, failed StartBurn) is not reported.
+    if (!UpdateJobStatus(_stJob.qstrJobId, iState))
+        return;
+    if (IsFinalJobState(iState)) {
+        ReportFinalState(_pBackend, _stJob, iState, stResult);
+        _iLastReported = iState;
+        return;
+    }
+    if (iState == n_BurnJobState_DiscError && _iLastReported != n_BurnJobState_DiscError) {
+        ReportDiscError(_stJob, stResult);
+        _iLastReported = n_BurnJobState_DiscError;
+    }
+}
+
+void CLS_BurnBus::ReportFinalState(CLS_AutoBase* _pBackend, const BurnJobInfo& _stJob, int _iState,
+                                   const BurnResultInfo& _stResult)
+{
+    QJsonObject qjsonParam;
+    qjsonParam.insert(QStringLiteral("JobId"), _stJob.qstrJobId);
+    qjsonParam.insert(QStringLiteral("status"), _iState);
+    qjsonParam.insert(QStringLiteral("statusMsg"), QString::fromUtf8(GetJobStatusText(_iState)));
+    qjsonParam.insert(QStringLiteral("SDiskPlace"), _pBackend->GetDiscPlace(_stJob.qstrJobId));
+    qjsonParam.insert(QStringLiteral("errCode"), _stResult.qstrErrCode);
+    qjsonParam.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
+    qjsonParam.insert(QStringLiteral("errLogs"), _stResult.qstrErrLogs);
+    emit signalSendMsgToPresenter(_stJob.qstrJobId, BuildReply("BurnStatusReply", qjsonParam), _iState,
+                                  _stJob.qstrMsgId);
+    _pBackend->ClearData(_stJob.qstrJobId);
+    RemoveJob(_stJob.qstrJobId);
+}
+
+void CLS_BurnBus::ReportDiscError(const BurnJobInfo& _stJob, const BurnResultInfo& _stResult)
+{
+    QJsonObject qjsonParam;
+    qjsonParam.insert(QStringLiteral("JobId"), _stJob.qstrJobId);
+    qjsonParam.insert(QStringLiteral("status"), n_BurnJobState_DiscError);
+    qjsonParam.insert(QStringLiteral("statusMsg"), QString::fromUtf8(GetJobStatusText(n_BurnJobState_DiscError)));
+    qjsonParam.insert(QStringLiteral("SDiskPlace"), QString());
+    qjsonParam.insert(QStringLiteral("errCode"), _stResult.qstrErrCode);
+    qjsonParam.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
+    emit signalSendMsgToPresenter(_stJob.qstrJobId, BuildReply("BurnStatusReply", qjsonParam),
+                                  n_BurnJobState_DiscError, _stJob.qstrMsgId);
+}
+
+// ---------------------------------------------------------------------------------
+// Robot status and device control
+
+void CLS_BurnBus::GetRobotStatusThread()
+{
+    while (!m_bStopRobotStatus) {
+        for (const int iBurnDev : CopyDevKinds()) {
+            if (m_bStopRobotStatus)
+                return;
+            PublishRobotStatus(iBurnDev);
+        }
+        Pause(n_RobotStatusPauseMs, m_bStopRobotStatus);
+    }
+}
+
+void CLS_BurnBus::PublishRobotStatus(int _iBurnDev)
+{
+    CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(_iBurnDev);
+    if (!pBackend)
+        return;
+    QString qstrStatus;
+    BurnResultInfo stResult;
+    if (pBackend->GetRobotStatus(qstrStatus, &stResult) != 0 || qstrStatus.isEmpty())
+        return;
+    emit signalSendMQToPresenter(qstrStatus);
+    Pause(n_RobotStatusGapMs, m_bStopRobotStatus);
+}
+
+void CLS_BurnBus::BurnDevCtrlThread(const std::string& _strMsg)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::BurnDevCtrlThread", _strMsg.c_str());
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    const QString qstrEventId = ReadText(qjsonReq, "eventId");
+    const QJsonArray qjsonEntries = qjsonReq.value(QStringLiteral("burnDevInfo")).toArray();
+    QJsonArray qjsonReplyList;
+    int iRet = n_BurnBusResult_BadRequest;
+    if (!qstrEventId.isEmpty() && !qjsonEntries.isEmpty())
+        iRet = RunDevCtrlEntries(qjsonEntries, qjsonReplyList);
+    QJsonObject qjsonParam;
+    qjsonParam.insert(QStringLiteral("eventId"), qstrEventId);
+    qjsonParam.insert(QStringLiteral("ret"), iRet);
+    qjsonParam.insert(QStringLiteral("replyList"), qjsonReplyList);
+    emit signalSendBurnDevCtrlToPresenter(qstrEventId, BuildReply("BurnDevCtrlReply", qjsonParam), n_NoReplyStatus);
+}
+
+int CLS_BurnBus::RunDevCtrlEntries(const QJsonArray& _qjsonEntries, QJsonArray& _qjsonReplyList)
+{
+    int iRet = 0;
+    for (const QJsonValue& qjsonValue : _qjsonEntries) {
+        const QJsonObject qjsonEntry = qjsonValue.toObject();
+        if (!qjsonEntry.contains(QStringLiteral("burnDev"))) {
+            BURN_LOG(n_BurnLogLevel_Info, "fun=%s, burnDev no exist", "CLS_BurnBus::BurnDevCtrlThread");
+            iRet = -1;
+            continue;
+        }
+        BurnResultInfo stResult;
+        QJsonArray qjsonDelJobId;
+        const int iEntryRet = RunDevCtrlEntry(qjsonEntry, &stResult, qjsonDelJobId);
+        if (iEntryRet != 0)
+            iRet = -1;
+        _qjsonReplyList.append(DevCtrlReplyItem(qjsonEntry, qjsonDelJobId, iEntryRet, stResult));
+    }
+    return iRet;
+}
+
+int CLS_BurnBus::RunDevCtrlEntry(const QJsonObject& _qjsonEntry, BurnResultInfo* _pResult,
+                                 QJsonArray& _qjsonDelJobId)
+{
+    CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(ReadInt(_qjsonEntry, "burnDev", -1));
+    if (!pBackend)
+        return n_BurnBusResult_NoBackend;
+    const QString qstrSubCmd = ReadText(_qjsonEntry, "subCmd");
+    if (qstrSubCmd == QLatin1String("adjustPrinter"))
+        return pBackend->AdjustPrinter(ToUtf8(JsonObjectToString(_qjsonEntry)), _pResult);
+    if (qstrSubCmd == QLatin1String("getRobotStatus"))
+        return AnnounceDevice(pBackend, _qjsonEntry, _pResult, _qjsonDelJobId);
+    _pResult->qstrErrMsg = QStringLiteral("参数错误:subCmd");
+    return n_BurnBusResult_BadRequest;
+}
+
+int CLS_BurnBus::AnnounceDevice(CLS_AutoBase* _pBackend, const QJsonObject& _qjsonEntry, BurnResultInfo* _pResult,
+                                QJsonArray& _qjsonDelJobId)
+{
+    QString qstrStatus;
+    const int iRobotRet = _pBackend->GetRobotStatus(qstrStatus, _pResult);
+    if (iRobotRet != 0)
+        return iRobotRet;
+    const int iBurnDev = ReadInt(_qjsonEntry, "burnDev", -1);
+    BurnDevAddr stDevAddr{ReadText(_qjsonEntry, "devIP", QStringLiteral("127.0.0.1")),
+                          ReadInt(_qjsonEntry, "devPort", 0), iBurnDev};
+    if (!UpdateDevAddr(stDevAddr, _qjsonDelJobId)) {
+        _pResult->qstrErrMsg += QStringLiteral("任务已存在");
+        return n_BurnBusResult_JobExists;
+    }
+    QJsonObject qjsonInquest;
+    CopyMember(_qjsonEntry, "burnDev", qjsonInquest, "BurnDev");
+    CopyMember(_qjsonEntry, "devIP", qjsonInquest, "serverIP");
+    CopyMember(_qjsonEntry, "devPort", qjsonInquest, "DevPort");
+    const int iRet = _pBackend->InquestBurn(std::string(), 0, 0, ToUtf8(JsonObjectToString(qjsonInquest)), _pResult);
+    if (iRet == 0)
+        InsertBurnDev(iBurnDev, stDevAddr);
+    return iRet;
+}
+
+// ---------------------------------------------------------------------------------
+// Registries
+
+void CLS_BurnBus::UpdateJobInfoByJobId(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath)
+{
+    BurnJobInfo stJob;
+    CLS_AutoBase* pBackend = FindJobInList(_qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    if (!pBackend) {
+        BURN_LOG(n_BurnLogLevel_Info, "UpdateJobInfoByJobId no find job=%s", _qstrJobId.toUtf8().constData());
+        return;
+    }
+    pBackend->UpdateJobInfo(_qstrJobId, _qstrDiscLabel, _qstrPath);
+}
+
+void CLS_BurnBus::SetJobBurning(QString _qstrJobId)
+{
+    UpdateJobStatus(_qstrJobId, n_BurnJobState_Burning);
+}
+
+bool CLS_BurnBus::FindJobInList(const QString& _qstrJobId, BurnJobInfo& _stJob) const
+{
+    QReadLocker locker(m_prwlockJob.get());
+    const auto itJob = std::find_if(m_listJob.cbegin(), m_listJob.cend(),
+                                    [&_qstrJobId](const BurnJobInfo& _stItem) { return _stItem.qstrJobId == _qstrJobId; });
+    if (itJob == m_listJob.cend())
+        return false;
+    _stJob = *itJob;
+    return true;
+}
+
+std::list<BurnJobInfo> CLS_BurnBus::CopyJobs() const
+{
+    QReadLocker locker(m_prwlockJob.get());
+    return m_listJob;
+}
+
+bool CLS_BurnBus::AppendJobIfMissing(const BurnJobInfo& _stJob)
+{
+    QWriteLocker locker(m_prwlockJob.get());
+    const auto itJob = std::find_if(m_listJob.cbegin(), m_listJob.cend(),
+                                    [&_stJob](const BurnJobInfo& _stItem) { return _stItem.qstrJobId == _stJob.qstrJobId; });
+    if (itJob != m_listJob.cend())
+        return false;
+    m_listJob.push_back(_stJob);
+    return true;
+}
+
+bool CLS_BurnBus::UpdateJobStatus(const QString& _qstrJobId, int _iStatus)
+{
+    QWriteLocker locker(m_prwlockJob.get());
+    for (BurnJobInfo& stJob : m_listJob) {
+        if (stJob.qstrJobId == _qstrJobId) {
+            stJob.iStatus = _iStatus;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CLS_BurnBus::SetJobStarted(const QString& _qstrJobId, const QString& _qstrMsgId)
+{
+    QWriteLocker locker(m_prwlockJob.get());
+    for (BurnJobInfo& stJob : m_listJob) {
+        if (stJob.qstrJobId == _qstrJobId) {
+            stJob.iStatus = n_BurnJobState_Burning;
+            stJob.qstrMsgId = _qstrMsgId;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CLS_BurnBus::RemoveJob(const QString& _qstrJobId)
+{
+    QWriteLocker locker(m_prwlockJob.get());
+    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(),
+                                    [&_qstrJobId](const BurnJobInfo& _stItem) { return _stItem.qstrJobId == _qstrJobId; });
+    if (itJob != m_listJob.end())
+        m_listJob.erase(itJob);
+}
+
+QStringList CLS_BurnBus::TakeJobsOfDevice(int _iBurnDev)
+{
+    QStringList qlstJobIds;
+    QWriteLocker locker(m_prwlockJob.get());
+    for (auto itJob = m_listJob.begin(); itJob != m_listJob.end();) {
+        if (itJob->iBurnDev != _iBurnDev) {
+            ++itJob;
+            continue;
+        }
+        qlstJobIds << itJob->qstrJobId;
+        itJob = m_listJob.erase(itJob);
+    }
+    return qlstJobIds;
+}
+
+bool CLS_BurnBus::IsKnownDevAddr(const BurnDevAddr& _stDevAddr) const
+{
+    QReadLocker locker(m_prwlockGetRobotStatus.get());
+    const auto itDev = m_mapBurnDev.find(_stDevAddr.iBurnDev);
+    return itDev != m_mapBurnDev.end() && itDev->second.qstrIp == _stDevAddr.qstrIp
+        && itDev->second.iPort == _stDevAddr.iPort;
+}
+
+// Completes the port from the default table; on a new address drops the device's jobs
+// (ClearData without any bus lock held) and lists them. The map is written later, by
+// InsertBurnDev, once the backend has accepted the address.
+bool CLS_BurnBus::UpdateDevAddr(BurnDevAddr& _stDevAddr, QJsonArray& _qjsonDelJobId)
+{
+    if (_stDevAddr.iPort == 0 && BurnDevDefaultPort.contains(_stDevAddr.iBurnDev))
+        _stDevAddr.iPort = GetBurnDevDefaultPort(_stDevAddr.iBurnDev);
+    if (IsKnownDevAddr(_stDevAddr))
+        return false;
+    const QStringList qlstJobIds = TakeJobsOfDevice(_stDevAddr.iBurnDev);
+    CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(_stDevAddr.iBurnDev);
+    for (const QString& qstrJobId : qlstJobIds) {
+        if (pBackend)
+            pBackend->ClearData(qstrJobId);
+        _qjsonDelJobId.append(qstrJobId);
+    }
+    return true;
+}
+
+void CLS_BurnBus::InsertBurnDev(int _iBurnDev, const BurnDevAddr& _stDevAddr)
+{
+    QWriteLocker locker(m_prwlockGetRobotStatus.get());
+    m_mapBurnDev[_iBurnDev] = _stDevAddr;
+}
+
+QList<int> CLS_BurnBus::CopyDevKinds() const
+{
+    QList<int> qlstKinds;
+    QReadLocker locker(m_prwlockGetRobotStatus.get());
+    for (const auto& prDev : m_mapBurnDev)
+        qlstKinds << prDev.first;
+    return qlstKinds;
+}
