@@ -20,3 +20,9 @@ void WriteJobInfoFile(const char* _szLogSource, const QString& _qstrJobId, const
 
 // Removes the job's folder with everything in it.
 void RemoveJobInfoDir(const char* _szLogSource, const QString& _qstrJobId);
+
+// The gateway's writer: "BurnStatusReply" removes the job's folder, any other name is
+// written as WriteJobInfoFile does; every line at the error level, under the caller's
+// source name.
+void SaveGatewayJobInfo(const char* _szLogSource, const QString& _qstrJobId, const QString& _qstrFileName,
+                        const QString& _qstrContent);
