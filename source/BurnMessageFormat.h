@@ -1,0 +1,52 @@
+// The gateway's message texts: how inbound envelopes are read and how every
+// outgoing message (acknowledgement, reply, "send", receipt, device event, timeout
+// notice) is built. Free functions of text in, text out; callable from any thread.
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+#include "BurnMsgInfo.h"
+
+// The client a reply goes back to: who asked and what it sent.
+struct ClientRoute
+{
+    QString qstrToken;
+    QString qstrPlatform;
+    QString qstrSender;
+    QString qstrMsg;  // the complete inbound message
+
+    bool IsEmpty() const { return qstrMsg.isEmpty() && qstrToken.isEmpty() && qstrSender.isEmpty(); }
+};
+
+// Reads an inbound message into a record: envelope, module message, command
+// parameters with "msgId" added. Field 14 is filled for "ApplyBurn" only.
+BurnMsgInfo ParseInboundMsg(const QString& _qstrMsg, const QJsonObject& _qjsonMsg);
+
+// Whether the message follows the acknowledged protocol.
+bool HasTimestamp(const QJsonObject& _qjsonMsg);
+
+// The immediate acknowledgement of a direct-protocol request.
+QString BuildImmediateAck(const QJsonObject& _qjsonMsg, const QString& _qstrCmd, bool _blOneInstance);
+
+// A direct-protocol reply: the stored request with "param" replaced by the reply.
+QString BuildDirectReply(const QString& _qstrStoredRequest, const QJsonObject& _qjsonReply, bool _blOneInstance);
+
+// The "send" message of the acknowledged protocol, built from the stored head.
+QString BuildSendMessage(const QString& _qstrHead, const QJsonObject& _qjsonReply, qint64 _llNowMs);
+
+// The receipt of a timestamped message.
+QString BuildReceipt(const QString& _qstrHead, const QString& _qstrJobId, const QString& _qstrCmd);
+
+// A device-control event addressed by its route.
+QString BuildDeviceEvent(const ClientRoute& _stRoute, const QJsonObject& _qjsonEvent);
+
+// The queue notice for a delivery that timed out.
+QString BuildTimeoutNotice(const QString& _qstrReplyCmd, const QString& _qstrJobId);
+
+// The reply command of a bus reply: its "cmd" text, or "undefined".
+QString ReplyCommandOf(const QString& _qstrReply);
+
+// The request command whose stored head answers a reply command:
+// "BurnStatusReply" -> "DoBurn", "StartBurnReply" -> "StartBurn".
+QString RequestCommandOf(const QString& _qstrReplyCmd);
