@@ -1,6 +1,7 @@
 // Hands the burn bus work that is still running and returns from main at once; the
 // test that starts this program expects a clean end (exit code 0, no abort, no
-// sanitizer report). "--no-app" runs without a QCoreApplication.
+// sanitizer report, no backend call once static destruction has begun). "--no-app"
+// runs without a QCoreApplication.
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonArray>
@@ -8,8 +9,11 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "BurnDefine.h"
 #include "CLS_BurnBus.h"
@@ -20,6 +24,22 @@ namespace
 {
 // Reachable to the end: the bus may still be calling it while the process ends.
 CLS_TestBackend* s_pBackend = nullptr;
+std::atomic<bool> s_blEnding{false};
+
+// Registered before the bus exists, so it runs after the bus's own exit handler, at the
+// start of static destruction; it lingers there so that a bus thread still running
+// would be caught calling its backend.
+void MarkEnding()
+{
+    s_blEnding = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+void ObserveCall(const char* _szOp)
+{
+    if (s_blEnding)
+        std::fprintf(stderr, "backend called while the process ends: %s\n", _szOp);
+}
 
 void PrintLog(int _iLevel, const char* _szFile, int, const char* _szFmt, ...)
 {
@@ -46,9 +66,11 @@ int main(int argc, char** argv)
     if (blWithApp)
         pApp = std::make_unique<QCoreApplication>(argc, argv);
     g_pfnModuleLogDebugEx.store(&PrintLog);
+    std::atexit(&MarkEnding);
 
     s_pBackend = new CLS_TestBackend;
     s_pBackend->SetCallDelayMs(20);
+    s_pBackend->SetCallObserver(&ObserveCall);
     s_pBackend->SetRobotStatus(0, QStringLiteral("{\"robot\":1}"));
     CLS_AutoBase::InstallInstance(n_BurnDev_Primera4200, s_pBackend);
     CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <functional>
+
 #include "CLS_AutoBase.h"
 
 // One call the bus made: operation, job id and the other arguments as texts.
@@ -51,6 +53,12 @@ public:
     {
         QMutexLocker locker(&m_mutex);
         m_qmapDiscPlace.insert(_qstrJobId, _qstrPlace);
+    }
+    // Called with the operation's name at every call, on the calling thread.
+    void SetCallObserver(std::function<void(const char*)> _fnObserver)
+    {
+        QMutexLocker locker(&m_mutex);
+        m_fnObserver = std::move(_fnObserver);
     }
     // A slow device: every operation takes this long.
     void SetCallDelayMs(int _iDelayMs)
@@ -176,11 +184,15 @@ private:
     void Record(const char* _szOp, const QString& _qstrJobId, const QStringList& _qlstArgs)
     {
         int iDelayMs = 0;
+        std::function<void(const char*)> fnObserver;
         {
             QMutexLocker locker(&m_mutex);
             m_qlstCalls << BackendCall{QLatin1String(_szOp), _qstrJobId, _qlstArgs};
             iDelayMs = m_iDelayMs;
+            fnObserver = m_fnObserver;
         }
+        if (fnObserver)
+            fnObserver(_szOp);
         if (iDelayMs > 0)
             QThread::msleep(static_cast<unsigned long>(iDelayMs));
     }
@@ -220,4 +232,5 @@ private:
     QMap<QString, QString> m_qmapDiscPlace;
     QString m_qstrRobotStatus;
     int m_iDelayMs = 0;
+    std::function<void(const char*)> m_fnObserver;
 };
