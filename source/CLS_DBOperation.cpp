@@ -39,6 +39,8 @@ const char s_szErrUpdateItem[] = "Error: Fail to update job_item_table. err=[%s]
 
 // The tables in the column order the positional inserts fill, and indexes that keep
 // every lookup by job id, state or age independent of the number of jobs stored.
+// Readers that return several rows, or the first or last one, ask for rowid order:
+// an index scan would otherwise hand them out in key order instead of store order.
 const char* const s_aszSchema[] = {
     "CREATE TABLE IF NOT EXISTS job_table(jobid TEXT, job_state INTEGER, job_create_time TEXT, "
     "job_finished_ack_receive INTEGER)",
@@ -226,7 +228,7 @@ bool CLS_DBOperation::IsMsgExist(const QString& _qstrJobId, const QString& _qstr
 QString CLS_DBOperation::GetCmdReqParam(const QString& _qstrJobId, const QString& _qstrCmd)
 {
     QSqlQuery qsqlQuery(m_qsqlDb);
-    if (RunQuery(qsqlQuery, QStringLiteral("SELECT * FROM cmd_table WHERE jobid=? AND cmd=?"),
+    if (RunQuery(qsqlQuery, QStringLiteral("SELECT * FROM cmd_table WHERE jobid=? AND cmd=? ORDER BY rowid"),
                  {Text(_qstrJobId), Text(_qstrCmd)}, s_szErrSelectCmd) &&
         qsqlQuery.next())
         return qsqlQuery.value(QStringLiteral("req_param")).toString();
@@ -238,7 +240,7 @@ QString CLS_DBOperation::GetJobItemParam(const QString& _qstrJobId, const QStrin
 {
     const char* szColumn = _iSelector == n_DBJobItemColumn_BurnTempParam ? "burn_temp_param" : "req_param";
     const QStringList qstrlstValues =
-        SelectColumn(QStringLiteral("SELECT * FROM job_item_table WHERE jobid=? AND burn_cmd=?"),
+        SelectColumn(QStringLiteral("SELECT * FROM job_item_table WHERE jobid=? AND burn_cmd=? ORDER BY rowid"),
                      {Text(_qstrJobId), Text(_qstrCmd)}, szColumn, s_szErrSelectItem);
     return qstrlstValues.isEmpty() ? QString() : qstrlstValues.last();
 }
@@ -270,19 +272,20 @@ QString CLS_DBOperation::GetWriteLabelParam(const QString& _qstrJobId, int _iSel
 
 QStringList CLS_DBOperation::GetUnfinishedJobs()
 {
-    return SelectColumn(QStringLiteral("SELECT * FROM job_table WHERE job_state=?"), {n_StateRunning}, "jobid",
-                        s_szErrSelectJob);
+    return SelectColumn(QStringLiteral("SELECT * FROM job_table WHERE job_state=? ORDER BY rowid"), {n_StateRunning},
+                        "jobid", s_szErrSelectJob);
 }
 
 QStringList CLS_DBOperation::GetUnackedResponses()
 {
-    const QStringList qstrlstJobIds =
-        SelectColumn(QStringLiteral("SELECT * FROM job_table WHERE job_state<>? AND job_finished_ack_receive=?;"),
-                     {n_StateRunning, n_AckNone}, "jobid", s_szErrSelectJob);
+    const QStringList qstrlstJobIds = SelectColumn(
+        QStringLiteral("SELECT * FROM job_table WHERE job_state<>? AND job_finished_ack_receive=? ORDER BY rowid;"),
+        {n_StateRunning, n_AckNone}, "jobid", s_szErrSelectJob);
     QStringList qstrlstResponses;
     for (const QString& qstrJobId : qstrlstJobIds)
-        qstrlstResponses += SelectColumn(QStringLiteral("SELECT * FROM job_item_table WHERE jobid=? AND ack_receive=?"),
-                                         {Text(qstrJobId), n_AckNone}, "responnse", s_szErrSelectJob);
+        qstrlstResponses += SelectColumn(
+            QStringLiteral("SELECT * FROM job_item_table WHERE jobid=? AND ack_receive=? ORDER BY rowid"),
+            {Text(qstrJobId), n_AckNone}, "responnse", s_szErrSelectJob);
     return qstrlstResponses;
 }
 
