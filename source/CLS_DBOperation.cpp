@@ -122,13 +122,21 @@ bool OpenKeeper(const QString& _qstrPath)
     return blReady;
 }
 
-// Once per process and store file; a failure is tried again by the next object.
+// Once per process and store file; a failure is tried again by the next object, and a
+// store file removed while the process runs is set up again. The registry owns the
+// keeper, so removing its entry closes it.
 void PrepareStore()
 {
-    const QString qstrPath = QFileInfo(s_qstrDbFile).absoluteFilePath();
+    const QFileInfo qfiStore(s_qstrDbFile);
+    const QString qstrPath = qfiStore.absoluteFilePath();
     QMutexLocker locker(&s_mutexStores);
-    if (s_qsetReadyStores.contains(qstrPath))
+    const bool blKnown = s_qsetReadyStores.contains(qstrPath);
+    if (blKnown && qfiStore.exists())
         return;
+    if (blKnown) {
+        s_qsetReadyStores.remove(qstrPath);
+        QSqlDatabase::removeDatabase(s_qstrKeeperPrefix + qstrPath);
+    }
     if (OpenKeeper(qstrPath))
         s_qsetReadyStores.insert(qstrPath);
 }

@@ -526,6 +526,17 @@ private Q_SLOTS:
         QCOMPARE(ErrorLines(), QStringList());
     }
 
+    void removedStoreIsSetUpAgain()
+    {
+        QVERIFY(!Receive(Request("J1", "m1", "ApplyBurn")));
+        for (const char* szFile : {"burnmodule.db", "burnmodule.db-wal", "burnmodule.db-shm"})
+            QFile::remove(szFile);
+        QVERIFY(!QFileInfo::exists("burnmodule.db"));
+        QVERIFY(!Receive(Request("J2", "m1", "ApplyBurn")));
+        QCOMPARE(CLS_DBOperation("BurnModule").GetUnfinishedJobs(), QStringList({"J2"}));
+        QCOMPARE(ErrorLines(), QStringList());
+    }
+
     void lookupsUseIndexes_data()
     {
         QTest::addColumn<QString>("statement");
