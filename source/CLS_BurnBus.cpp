@@ -218,6 +218,12 @@ QJsonObject DevCtrlReplyItem(const QJsonObject& _qjsonEntry, const QJsonArray& _
     return qjsonItem;
 }
 
+// Matches the registry record of a job id.
+auto HasJobId(const QString& _qstrJobId)
+{
+    return [&_qstrJobId](const BurnJobInfo& _stJob) { return _stJob.qstrJobId == _qstrJobId; };
+}
+
 // Copies the members that are present ("values copied as they are").
 void CopyMember(const QJsonObject& _qjsonFrom, const char* _szFrom, QJsonObject& _qjsonTo, const char* _szTo)
 {
@@ -842,8 +848,7 @@ void CLS_BurnBus::SetJobBurning(QString _qstrJobId)
 bool CLS_BurnBus::FindJobInList(const QString& _qstrJobId, BurnJobInfo& _stJob) const
 {
     QReadLocker locker(m_prwlockJob.get());
-    const auto itJob = std::find_if(m_listJob.cbegin(), m_listJob.cend(),
-                                    [&_qstrJobId](const BurnJobInfo& _stItem) { return _stItem.qstrJobId == _qstrJobId; });
+    const auto itJob = std::find_if(m_listJob.cbegin(), m_listJob.cend(), HasJobId(_qstrJobId));
     if (itJob == m_listJob.cend())
         return false;
     _stJob = *itJob;
@@ -859,9 +864,7 @@ std::list<BurnJobInfo> CLS_BurnBus::CopyJobs() const
 bool CLS_BurnBus::AppendJobIfMissing(const BurnJobInfo& _stJob)
 {
     QWriteLocker locker(m_prwlockJob.get());
-    const auto itJob = std::find_if(m_listJob.cbegin(), m_listJob.cend(),
-                                    [&_stJob](const BurnJobInfo& _stItem) { return _stItem.qstrJobId == _stJob.qstrJobId; });
-    if (itJob != m_listJob.cend())
+    if (std::any_of(m_listJob.cbegin(), m_listJob.cend(), HasJobId(_stJob.qstrJobId)))
         return false;
     m_listJob.push_back(_stJob);
     return true;
@@ -870,33 +873,28 @@ bool CLS_BurnBus::AppendJobIfMissing(const BurnJobInfo& _stJob)
 bool CLS_BurnBus::UpdateJobStatus(const QString& _qstrJobId, int _iStatus)
 {
     QWriteLocker locker(m_prwlockJob.get());
-    for (BurnJobInfo& stJob : m_listJob) {
-        if (stJob.qstrJobId == _qstrJobId) {
-            stJob.iStatus = _iStatus;
-            return true;
-        }
-    }
-    return false;
+    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(), HasJobId(_qstrJobId));
+    if (itJob == m_listJob.end())
+        return false;
+    itJob->iStatus = _iStatus;
+    return true;
 }
 
 bool CLS_BurnBus::SetJobStarted(const QString& _qstrJobId, const QString& _qstrMsgId)
 {
     QWriteLocker locker(m_prwlockJob.get());
-    for (BurnJobInfo& stJob : m_listJob) {
-        if (stJob.qstrJobId == _qstrJobId) {
-            stJob.iStatus = n_BurnJobState_Burning;
-            stJob.qstrMsgId = _qstrMsgId;
-            return true;
-        }
-    }
-    return false;
+    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(), HasJobId(_qstrJobId));
+    if (itJob == m_listJob.end())
+        return false;
+    itJob->iStatus = n_BurnJobState_Burning;
+    itJob->qstrMsgId = _qstrMsgId;
+    return true;
 }
 
 void CLS_BurnBus::RemoveJob(const QString& _qstrJobId)
 {
     QWriteLocker locker(m_prwlockJob.get());
-    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(),
-                                    [&_qstrJobId](const BurnJobInfo& _stItem) { return _stItem.qstrJobId == _qstrJobId; });
+    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(), HasJobId(_qstrJobId));
     if (itJob != m_listJob.end())
         m_listJob.erase(itJob);
 }

@@ -1,6 +1,5 @@
-// The burn bus: the process-wide registry of jobs and device addresses that drives the
-// device backends command by command. One instance, made by GetInstance and never
-// deleted; entry points run on the caller's thread, commands on the bus's own threads.
+// The burn bus: registry of jobs and device addresses, driving the backends; one process-wide
+// instance (GetInstance, never deleted); entries run on the caller's thread, commands on bus threads.
 #pragma once
 
 #include <QDeadlineTimer>

@@ -1,6 +1,5 @@
-// A configurable stand-in for a burning device, installed behind a device kind by the
-// burn bus tests. Owned by the test (kept alive to the end of the process); called
-// from every bus thread, so configuration and the call record are mutex-guarded.
+// A configurable burning-device double that the bus tests install behind a device kind; kept
+// alive by the test to the process end, called from every bus thread (mutex-guarded).
 #pragma once
 
 #include <QList>

@@ -258,7 +258,10 @@ QString tst_CLS_BurnBus::NewJobId(const QString& _qstrPrefix)
 QString tst_CLS_BurnBus::NewIp()
 {
     ++m_iCounter;
-    return QStringLiteral("10.%1.%2.%3").arg(m_iCounter / 65536 % 256).arg(m_iCounter / 256 % 256).arg(m_iCounter % 256);
+    return QStringLiteral("10.%1.%2.%3")
+        .arg(m_iCounter / 65536 % 256)
+        .arg(m_iCounter / 256 % 256)
+        .arg(m_iCounter % 256);
 }
 
 QJsonObject tst_CLS_BurnBus::ApplyRequest(const QString& _qstrJobId, int _iKind, const QString& _qstrMsgId) const
@@ -900,7 +903,8 @@ void tst_CLS_BurnBus::polling_discErrorReportedOnce()
     QCOMPARE(Replies(qstrFirst).size(), 1);
     const BusReply stReply = Replies(qstrFirst).first();
     CHECKED(CheckEnvelope(stReply.qstrText, "BurnStatusReply"));
-    QCOMPARE(stReply.qjsonParam.keys(), (QStringList{"JobId", "SDiskPlace", "errCode", "errMsg", "status", "statusMsg"}));
+    QCOMPARE(stReply.qjsonParam.keys(),
+             (QStringList{"JobId", "SDiskPlace", "errCode", "errMsg", "status", "statusMsg"}));
     QCOMPARE(stReply.qjsonParam.value("status").toInt(), 11);
     QCOMPARE(stReply.qjsonParam.value("statusMsg").toString(), QStringLiteral("光盘错误"));
     QVERIFY(stReply.qjsonParam.value("SDiskPlace").isString());
@@ -1102,7 +1106,8 @@ void tst_CLS_BurnBus::devCtrl_entryResult_data()
     QTest::newRow("kind without backend") << QJsonObject{{"burnDev", 6}, {"subCmd", "getRobotStatus"}} << "" << -6
                                           << "" << QStringList{"burnDev", "subCmd"} + qlstResultKeys;
     QTest::newRow("robot status fails") << QJsonObject{{"burnDev", n_KindDevCtrl}, {"subCmd", "getRobotStatus"}}
-                                        << "robot-fails" << -3 << "离线" << QStringList{"burnDev", "subCmd"} + qlstResultKeys;
+                                        << "robot-fails" << -3 << "离线"
+                                        << QStringList{"burnDev", "subCmd"} + qlstResultKeys;
 }
 
 // One entry: its item carries only the entry's own keys plus the result; any failure
@@ -1215,7 +1220,8 @@ void tst_CLS_BurnBus::load_thousandRequestsAnsweredOnce()
         else if (iJob >= n_FailingJobs)
             QCOMPARE(iRet, 0);
         else
-            QVERIFY2(iRet == 0 || iRet == -5 || (iRet == -7 && prRequest.first == "StartBurn"), qPrintable(stReply.qstrText));
+            QVERIFY2(iRet == 0 || iRet == -5 || (iRet == -7 && prRequest.first == "StartBurn"),
+                     qPrintable(stReply.qstrText));
         QCOMPARE(stReply.iStatus, iRet == 0 ? -1 : 4);
         ++qmapReplies[prRequest.first + prRequest.second + QString::number(iRet)];
     }
