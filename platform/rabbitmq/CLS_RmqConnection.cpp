@@ -61,8 +61,8 @@ bool CLS_RmqConnection::Open(const RmqBrokerSettings& _settings)
     if (IsOpen())
         Drop(nullptr);
     m_settings = _settings;
-    m_blHasSettings = true;
-    return Connect();
+    m_blHasSettings = Connect();  // settings that never connected are not reconnected to
+    return m_blHasSettings;
 }
 
 void CLS_RmqConnection::Close()
@@ -160,7 +160,13 @@ RmqOutcome CLS_RmqConnection::CheckRpc(amqp_channel_t _uChannel, const char* _sz
 {
     if (!m_pState)
         return RmqOutcome::n_ConnectionLost;
-    const amqp_rpc_reply_t reply = amqp_get_rpc_reply(m_pState);
+    return CheckReply(amqp_get_rpc_reply(m_pState), _uChannel, _szWhat);
+}
+
+RmqOutcome CLS_RmqConnection::CheckReply(const amqp_rpc_reply_t& _reply, amqp_channel_t _uChannel,
+                                         const char* _szWhat)
+{
+    const amqp_rpc_reply_t& reply = _reply;
     if (reply.reply_type == AMQP_RESPONSE_NORMAL)
         return RmqOutcome::n_Ok;
     const std::string strText = ReplyText(reply);
@@ -215,10 +221,8 @@ bool CLS_RmqConnection::QueueOpt(const RmqQueueOpt& _opt)
         amqp_queue_delete(m_pState, uChannel, queue, 0, 0);
         outcome = CheckRpc(uChannel, ("delete of queue '" + _opt.strQueue + "'").c_str());
     }
-    if (outcome == RmqOutcome::n_Ok) {
-        amqp_channel_close(m_pState, uChannel, AMQP_REPLY_SUCCESS);
-        outcome = CheckRpc(uChannel, "channel close");
-    }
+    if (outcome == RmqOutcome::n_Ok)
+        outcome = CheckReply(amqp_channel_close(m_pState, uChannel, AMQP_REPLY_SUCCESS), uChannel, "channel close");
     GiveBackChannel(uChannel);
     return outcome == RmqOutcome::n_Ok;
 }

@@ -56,6 +56,9 @@ public:
     // The outcome of the last synchronous request on _uChannel; answers a
     // channel or connection close from the broker and logs it under _szWhat.
     RmqOutcome CheckRpc(amqp_channel_t _uChannel, const char* _szWhat);
+    // The same for a reply handed back directly (amqp_channel_close does not
+    // record its reply where CheckRpc reads).
+    RmqOutcome CheckReply(const amqp_rpc_reply_t& _reply, amqp_channel_t _uChannel, const char* _szWhat);
     // Answers the broker's close of a channel or of the connection.
     void AnswerChannelClose(amqp_channel_t _uChannel);
     void AnswerConnectionClose(const amqp_connection_close_t* _pClose);

@@ -28,8 +28,8 @@ CLS_RmqProducer::~CLS_RmqProducer()
     std::lock_guard<std::mutex> lock(m_pConnection->Mutex());
     CLS_RmqConnection& conn = *m_pConnection;
     if (m_blChannelOpen && conn.IsOpen() && m_uChannelGeneration == conn.Generation()) {
-        amqp_channel_close(conn.State(), m_uChannel, AMQP_REPLY_SUCCESS);
-        conn.CheckRpc(m_uChannel, "channel close");
+        conn.CheckReply(amqp_channel_close(conn.State(), m_uChannel, AMQP_REPLY_SUCCESS), m_uChannel,
+                        "channel close");
     }
     if (m_uChannel != 0)
         conn.GiveBackChannel(m_uChannel);

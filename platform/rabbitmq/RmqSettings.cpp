@@ -95,7 +95,8 @@ bool ParseBrokerUri(const char* _szUri, RmqBrokerSettings& _settings, std::strin
     settings.iPort = info.port;
     settings.strUser = info.user;
     settings.strPassword = info.password;
-    settings.strVhost = info.vhost;
+    // "amqp://host/" names the vhost "" by the URI rules; nobody means that one.
+    settings.strVhost = *info.vhost ? info.vhost : "/";
     _settings = settings;
     return true;
 }

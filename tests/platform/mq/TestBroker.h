@@ -1,0 +1,288 @@
+// Broker tests' helpers: the RabbitMQ node (the one of the CTest fixture, or a private
+// one started through scripts/rabbitmq.sh) and a plain rabbitmq-c client that
+// declares, reads and counts on it. Used from the test thread only.
+#pragma once
+
+#include <amqp.h>
+#include <amqp_tcp_socket.h>
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTcpSocket>
+#include <QList>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QThread>
+
+#include <cstdio>
+#include <memory>
+
+#include <unistd.h>
+
+// The node the tests talk to. Acquire() reports what to do when there is none.
+class CLS_TestBroker
+{
+public:
+    enum class Availability
+    {
+        n_Ready,
+        n_Skip,  // rabbitmq-server not installed and not in CI
+        n_Fail,
+    };
+
+    ~CLS_TestBroker()
+    {
+        if (m_blOwned)
+            RunScript({QStringLiteral("stop")});
+    }
+
+    Availability Acquire(QString& _qstrWhy)
+    {
+        m_qstrDir = qEnvironmentVariable("BURN_RABBITMQ_DIR");
+        if (!m_qstrDir.isEmpty() && ReadPort())
+            return Availability::n_Ready;
+        if (!Installed()) {
+            _qstrWhy = QStringLiteral("rabbitmq-server is not installed (apt-get install rabbitmq-server)");
+            return qEnvironmentVariable("CI") == QLatin1String("true") ? Availability::n_Fail : Availability::n_Skip;
+        }
+        // No node of the fixture (a run outside CTest): a private one for this program.
+        m_pOwnDir.reset(new QTemporaryDir(QDir::tempPath() + QStringLiteral("/burn-rabbitmq-XXXXXX")));
+        m_qstrDir = m_pOwnDir->path();
+        QString qstrOut;
+        if (!RunScript({QStringLiteral("start")}, &qstrOut) || !ReadPort()) {
+            _qstrWhy = QStringLiteral("scripts/rabbitmq.sh start failed: ") + qstrOut;
+            return Availability::n_Fail;
+        }
+        m_blOwned = true;
+        return Availability::n_Ready;
+    }
+
+    int Port() const { return m_iPort; }
+
+    // The broker application stops (every connection drops) and starts again on
+    // the same port; persistent messages in durable queues survive.
+    bool StopApp() { return RunScript({QStringLiteral("stop-app")}); }
+    bool StartApp() { return RunScript({QStringLiteral("start-app")}); }
+
+    static bool Installed()
+    {
+        const QString qstrBin = qEnvironmentVariable("RABBITMQ_BIN_DIR", QStringLiteral("/usr/lib/rabbitmq/bin"));
+        return QFileInfo(qstrBin + QStringLiteral("/rabbitmq-server")).isExecutable();
+    }
+
+private:
+    bool ReadPort()
+    {
+        QFile qfile(m_qstrDir + QStringLiteral("/port"));
+        if (!qfile.open(QIODevice::ReadOnly))
+            return false;
+        m_iPort = QString::fromUtf8(qfile.readAll()).trimmed().toInt();
+        QTcpSocket qsocket;
+        qsocket.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(m_iPort));
+        return m_iPort > 0 && qsocket.waitForConnected(3000);
+    }
+
+    bool RunScript(const QStringList& _qlistArgs, QString* _pqstrOut = nullptr)
+    {
+        QProcess qprocess;
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert(QStringLiteral("BURN_RABBITMQ_DIR"), m_qstrDir);
+        qprocess.setProcessEnvironment(qenv);
+        qprocess.setProcessChannelMode(QProcess::MergedChannels);
+        qprocess.start(QStringLiteral(BURN_SOURCE_DIR "/scripts/rabbitmq.sh"), _qlistArgs);
+        const bool blOk = qprocess.waitForFinished(180000) && qprocess.exitStatus() == QProcess::NormalExit &&
+                          qprocess.exitCode() == 0;
+        if (_pqstrOut)
+            *_pqstrOut = QString::fromUtf8(qprocess.readAll());
+        return blOk;
+    }
+
+    QString m_qstrDir;
+    std::unique_ptr<QTemporaryDir> m_pOwnDir;
+    bool m_blOwned = false;
+    int m_iPort = 0;
+};
+
+// One message read back from a queue.
+struct TestAmqpMessage
+{
+    QByteArray qbaBody;
+    int iDeliveryMode = 0;  // 2: persistent
+};
+
+// A direct rabbitmq-c connection with one channel, independent of the library under test.
+class CLS_TestAmqpClient
+{
+public:
+    ~CLS_TestAmqpClient() { Disconnect(); }
+
+    bool Connect(int _iPort, const char* _szUser = "guest", const char* _szPassword = "guest")
+    {
+        Disconnect();
+        m_pState = amqp_new_connection();
+        amqp_socket_t* pSocket = amqp_tcp_socket_new(m_pState);
+        timeval tv{5, 0};
+        if (!pSocket || amqp_socket_open_noblock(pSocket, "127.0.0.1", _iPort, &tv) != AMQP_STATUS_OK) {
+            Disconnect();
+            return false;
+        }
+        amqp_set_rpc_timeout(m_pState, &tv);
+        const amqp_rpc_reply_t reply =
+            amqp_login(m_pState, "/", 0, 131072, 0, AMQP_SASL_METHOD_PLAIN, _szUser, _szPassword);
+        if (reply.reply_type != AMQP_RESPONSE_NORMAL) {
+            Disconnect();
+            return false;
+        }
+        return OpenChannel();
+    }
+
+    bool DeclareExchange(const QByteArray& _qbaName)
+    {
+        amqp_exchange_declare(m_pState, n_Channel, Bytes(_qbaName), amqp_cstring_bytes("direct"), 0, 1, 0, 0,
+                              amqp_empty_table);
+        return Ok();
+    }
+    bool DeleteExchange(const QByteArray& _qbaName)
+    {
+        amqp_exchange_delete(m_pState, n_Channel, Bytes(_qbaName), 0);
+        return Ok();
+    }
+    // A durable queue bound to the exchange under the routing key.
+    bool DeclareQueue(const QByteArray& _qbaQueue, const QByteArray& _qbaExchange = {},
+                      const QByteArray& _qbaKey = {})
+    {
+        amqp_queue_declare(m_pState, n_Channel, Bytes(_qbaQueue), 0, 1, 0, 0, amqp_empty_table);
+        if (!Ok())
+            return false;
+        if (_qbaExchange.isEmpty())
+            return true;
+        amqp_queue_bind(m_pState, n_Channel, Bytes(_qbaQueue), Bytes(_qbaExchange), Bytes(_qbaKey), amqp_empty_table);
+        return Ok();
+    }
+    bool DeleteQueue(const QByteArray& _qbaQueue)
+    {
+        amqp_queue_delete(m_pState, n_Channel, Bytes(_qbaQueue), 0, 0);
+        return Ok();
+    }
+    bool Purge(const QByteArray& _qbaQueue)
+    {
+        amqp_queue_purge(m_pState, n_Channel, Bytes(_qbaQueue));
+        return Ok();
+    }
+    // Whether the queue exists (a passive declare; a refusal reopens the channel).
+    bool QueueExists(const QByteArray& _qbaQueue)
+    {
+        amqp_queue_declare(m_pState, n_Channel, Bytes(_qbaQueue), 1, 0, 0, 0, amqp_empty_table);
+        if (Ok())
+            return true;
+        OpenChannel();
+        return false;
+    }
+
+    // The next message of the queue, polling until the deadline; false when none came.
+    bool Get(const QByteArray& _qbaQueue, TestAmqpMessage& _msg, int _iWaitMs = 5000)
+    {
+        QDeadlineTimer deadline(_iWaitMs);
+        for (;;) {
+            amqp_maybe_release_buffers(m_pState);
+            const amqp_rpc_reply_t reply = amqp_basic_get(m_pState, n_Channel, Bytes(_qbaQueue), 1);
+            if (reply.reply_type != AMQP_RESPONSE_NORMAL)
+                return false;
+            if (reply.reply.id == AMQP_BASIC_GET_OK_METHOD)
+                return ReadMessage(_msg);
+            if (deadline.hasExpired())
+                return false;
+            QThread::msleep(20);
+        }
+    }
+    // Everything in the queue now, in order.
+    QList<TestAmqpMessage> Drain(const QByteArray& _qbaQueue)
+    {
+        QList<TestAmqpMessage> qlistMsgs;
+        TestAmqpMessage msg;
+        while (Get(_qbaQueue, msg, 0))
+            qlistMsgs << msg;
+        return qlistMsgs;
+    }
+
+    bool Connected() const { return m_pState != nullptr; }
+
+private:
+    static const amqp_channel_t n_Channel = 1;
+
+    static amqp_bytes_t Bytes(const QByteArray& _qba)
+    {
+        amqp_bytes_t bytes;
+        bytes.len = static_cast<size_t>(_qba.size());
+        bytes.bytes = const_cast<char*>(_qba.constData());
+        return bytes;
+    }
+    bool Ok() const { return m_pState && amqp_get_rpc_reply(m_pState).reply_type == AMQP_RESPONSE_NORMAL; }
+    bool OpenChannel()
+    {
+        amqp_channel_open(m_pState, n_Channel);
+        return Ok();
+    }
+    bool ReadMessage(TestAmqpMessage& _msg)
+    {
+        amqp_message_t message{};
+        if (amqp_read_message(m_pState, n_Channel, &message, 0).reply_type != AMQP_RESPONSE_NORMAL)
+            return false;
+        _msg.qbaBody = QByteArray(static_cast<const char*>(message.body.bytes), static_cast<int>(message.body.len));
+        _msg.iDeliveryMode =
+            (message.properties._flags & AMQP_BASIC_DELIVERY_MODE_FLAG) ? message.properties.delivery_mode : 0;
+        amqp_destroy_message(&message);
+        return true;
+    }
+    void Disconnect()
+    {
+        if (!m_pState)
+            return;
+        amqp_connection_close(m_pState, AMQP_REPLY_SUCCESS);
+        amqp_destroy_connection(m_pState);
+        m_pState = nullptr;
+    }
+
+    amqp_connection_state_t m_pState = nullptr;
+};
+
+// Collects what the code under test writes to standard error while it lives.
+class CLS_StderrCapture
+{
+public:
+    CLS_StderrCapture()
+    {
+        std::fflush(stderr);
+        m_iSavedFd = dup(STDERR_FILENO);
+        if (m_qfile.open())
+            dup2(m_qfile.handle(), STDERR_FILENO);
+    }
+    ~CLS_StderrCapture() { Restore(); }
+    QString Text()
+    {
+        Restore();
+        m_qfile.seek(0);
+        const QByteArray qbaText = m_qfile.readAll();
+        std::fwrite(qbaText.constData(), 1, static_cast<size_t>(qbaText.size()), stderr);  // keep it in the test log
+        return QString::fromUtf8(qbaText);
+    }
+
+private:
+    void Restore()
+    {
+        if (m_iSavedFd < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_iSavedFd, STDERR_FILENO);
+        close(m_iSavedFd);
+        m_iSavedFd = -1;
+    }
+    QTemporaryFile m_qfile;
+    int m_iSavedFd = -1;
+};
