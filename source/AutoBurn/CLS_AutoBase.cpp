@@ -7,8 +7,10 @@
 #include <QMutexLocker>
 
 #include "BurnDefine.h"
+#include "Epson/CLS_AutoEpson.h"
 #include "JobFolder.h"
 #include "ModuleLog.h"
+#include "Primera/CLS_AutoPrimera.h"
 
 const char* const g_szUnsupportedDevMsg = "设备类型错误，没有满足需求的刻录机";
 
@@ -21,7 +23,10 @@ using BackendCreator = CLS_AutoBase* (*)(int _iBurnDev);
 // Device kind -> constructor of its backend. Kinds without a row yield no backend.
 const QMap<int, BackendCreator>& BackendCreators()
 {
-    static const QMap<int, BackendCreator> s_qmapCreators = {};
+    static const QMap<int, BackendCreator> s_qmapCreators = {
+        {n_BurnDev_Epson, [](int) -> CLS_AutoBase* { return new CLS_AutoEpson(); }},
+        {n_BurnDev_Primera, [](int) -> CLS_AutoBase* { return new CLS_AutoPrimera(); }},
+    };
     return s_qmapCreators;
 }
 
