@@ -9,6 +9,7 @@
 #   scripts/rabbitmq.sh stop-app    stop the broker application (connections drop, node stays)
 #   scripts/rabbitmq.sh start-app   start it again and wait until it accepts connections
 #   scripts/rabbitmq.sh restart     stop-app, then start-app (a broker restart on the same port)
+#   scripts/rabbitmq.sh ctl ARGS... rabbitmqctl ARGS... on this node (e.g. add_user NAME PASSWORD)
 #
 # BURN_RABBITMQ_DIR   folder of the instance (default: <repository>/build/rabbitmq);
 #                     the port is written to $BURN_RABBITMQ_DIR/port.
@@ -168,5 +169,6 @@ case "${1:-}" in
   stop-app) cmd_stop_app ;;
   start-app) cmd_start_app ;;
   restart) cmd_stop_app; cmd_start_app ;;
-  *) echo "usage: $0 start|stop|status|port|stop-app|start-app|restart" >&2; exit 2 ;;
+  ctl) shift; load_instance || die "not running"; ctl "$@" ;;
+  *) echo "usage: $0 start|stop|status|port|stop-app|start-app|restart|ctl ARGS..." >&2; exit 2 ;;
 esac

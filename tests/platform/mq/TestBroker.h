@@ -69,6 +69,18 @@ public:
     // the same port; persistent messages in durable queues survive.
     bool StopApp() { return RunScript({QStringLiteral("stop-app")}); }
     bool StartApp() { return RunScript({QStringLiteral("start-app")}); }
+    // A broker user with every right on the vhost "/"; removed with RemoveUser.
+    bool AddUser(const QString& _qstrUser, const QString& _qstrPassword)
+    {
+        return RunScript({QStringLiteral("ctl"), QStringLiteral("add_user"), _qstrUser, _qstrPassword}) &&
+               RunScript({QStringLiteral("ctl"), QStringLiteral("set_permissions"), QStringLiteral("-p"),
+                          QStringLiteral("/"), _qstrUser, QStringLiteral(".*"), QStringLiteral(".*"),
+                          QStringLiteral(".*")});
+    }
+    bool RemoveUser(const QString& _qstrUser)
+    {
+        return RunScript({QStringLiteral("ctl"), QStringLiteral("delete_user"), _qstrUser});
+    }
 
     static bool Installed()
     {
