@@ -5,6 +5,27 @@
 
 const char g_szPublisherRootVar[] = "BURNMODULE_PUBLISHER_ROOT";
 
+namespace
+{
+QString UnderRoot(const QString& _qstrRoot, const char* _szSubDir)
+{
+    QString qstrRoot = QDir::cleanPath(_qstrRoot);
+    if (qstrRoot.endsWith(QLatin1Char('/')))
+        qstrRoot.chop(1);  // the file-system root itself
+    return qstrRoot + QLatin1String(_szSubDir);
+}
+}  // namespace
+
+QString EpsonOrderDirUnder(const QString& _qstrRoot)
+{
+    return UnderRoot(_qstrRoot, "/EPSON/TDBridge/Orders/");
+}
+
+QString PrimeraJobDirUnder(const QString& _qstrRoot)
+{
+    return UnderRoot(_qstrRoot, "/PTBurnJobs/");
+}
+
 #ifdef Q_OS_WIN
 
 QString PublisherRoot()
@@ -24,17 +45,6 @@ std::string PrimeraJobDir()
 
 #else
 
-namespace
-{
-std::string UnderRoot(const char* _szSubDir)
-{
-    QString qstrRoot = PublisherRoot();
-    if (qstrRoot.endsWith(QLatin1Char('/')))
-        qstrRoot.chop(1);  // the file-system root itself
-    return (qstrRoot + QLatin1String(_szSubDir)).toStdString();
-}
-}  // namespace
-
 QString PublisherRoot()
 {
     const QString qstrRoot = qEnvironmentVariable(g_szPublisherRootVar);
@@ -45,12 +55,12 @@ QString PublisherRoot()
 
 std::string EpsonOrderDir()
 {
-    return UnderRoot("/EPSON/TDBridge/Orders/");
+    return EpsonOrderDirUnder(PublisherRoot()).toStdString();
 }
 
 std::string PrimeraJobDir()
 {
-    return UnderRoot("/PTBurnJobs/");
+    return PrimeraJobDirUnder(PublisherRoot()).toStdString();
 }
 
 #endif

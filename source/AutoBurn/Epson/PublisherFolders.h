@@ -28,3 +28,7 @@ std::string EpsonOrderDir();
 
 // PTBurn's job folder, with a trailing "/".
 std::string PrimeraJobDir();
+
+// The same two folders under a root given explicitly, with a trailing "/".
+QString EpsonOrderDirUnder(const QString& _qstrRoot);
+QString PrimeraJobDirUnder(const QString& _qstrRoot);

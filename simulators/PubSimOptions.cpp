@@ -1,0 +1,135 @@
+#include "PubSimOptions.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+
+#include "Epson/PublisherFolders.h"
+
+const char g_szPubSimDefaultFailCode[] = "SIM0001";
+
+namespace
+{
+QString AsFolder(const QString& _qstrDir)
+{
+    const QString qstrDir = QDir::cleanPath(QDir(_qstrDir).absolutePath());
+    return qstrDir.endsWith(QLatin1Char('/')) ? qstrDir : qstrDir + QLatin1Char('/');
+}
+
+bool ReadCount(const QString& _qstrValue, int _iMin, int& _iCount)
+{
+    bool blOk = false;
+    const int iValue = _qstrValue.toInt(&blOk);
+    if (!blOk || iValue < _iMin)
+        return false;
+    _iCount = iValue;
+    return true;
+}
+
+void ReadFolders(const QCommandLineParser& _qparser, PubSimOptions& _stOptions)
+{
+    const QString qstrRoot = _qparser.value(QStringLiteral("root"));
+    _stOptions.qstrEpsonDir = qstrRoot.isEmpty() ? QString::fromStdString(EpsonOrderDir()) : EpsonOrderDirUnder(qstrRoot);
+    _stOptions.qstrPrimeraDir = qstrRoot.isEmpty() ? QString::fromStdString(PrimeraJobDir()) : PrimeraJobDirUnder(qstrRoot);
+    if (_qparser.isSet(QStringLiteral("epson-dir")))
+        _stOptions.qstrEpsonDir = _qparser.value(QStringLiteral("epson-dir"));
+    if (_qparser.isSet(QStringLiteral("primera-dir")))
+        _stOptions.qstrPrimeraDir = _qparser.value(QStringLiteral("primera-dir"));
+    _stOptions.qstrEpsonDir = AsFolder(_stOptions.qstrEpsonDir);
+    _stOptions.qstrPrimeraDir = AsFolder(_stOptions.qstrPrimeraDir);
+}
+
+void AddOptions(QCommandLineParser& _qparser)
+{
+    _qparser.setApplicationDescription(QStringLiteral(
+        "Simulates an Epson TDBridge order folder and a Primera PTBurn job folder: takes each new order (.jdf) "
+        "or job request (.jrq), walks it through .qrj, .inp and .don (or .err), and writes <job>.result.txt "
+        "beside it. Prints one line per state change."));
+    _qparser.addHelpOption();
+    _qparser.addOptions({
+        {QStringLiteral("root"), QStringLiteral("Folder holding EPSON/TDBridge/Orders/ and PTBurnJobs/ "
+                                                "(default: the module's setting BURNMODULE_PUBLISHER_ROOT)."),
+         QStringLiteral("folder")},
+        {QStringLiteral("epson-dir"), QStringLiteral("Epson order folder (overrides --root)."), QStringLiteral("folder")},
+        {QStringLiteral("primera-dir"), QStringLiteral("Primera job folder (overrides --root)."),
+         QStringLiteral("folder")},
+        {QStringLiteral("publisher"), QStringLiteral("Publisher name in TDBStatus.txt; Epson orders naming another "
+                                                     "end in .err with JDF0200."),
+         QStringLiteral("name"), QStringLiteral("PP-100II 1")},
+        {QStringLiteral("step-ms"), QStringLiteral("Milliseconds between two states of a job (0: fastest)."),
+         QStringLiteral("ms"), QStringLiteral("1000")},
+        {QStringLiteral("fail"), QStringLiteral("Jobs matching the wildcard pattern end in .err with the code "
+                                                "(default SIM0001). Repeatable."),
+         QStringLiteral("pattern[=code]")},
+        {QStringLiteral("max-jobs"), QStringLiteral("Stop after this many jobs ended (.don or .err)."),
+         QStringLiteral("n")},
+        {QStringLiteral("once"), QStringLiteral("Stop after the first job ended (--max-jobs 1).")},
+    });
+}
+
+bool ReadFailRules(const QStringList& _qstrlstSpecs, PubSimOptions& _stOptions, QString& _qstrError)
+{
+    for (const QString& qstrSpec : _qstrlstSpecs) {
+        PubSimFailRule stRule;
+        if (!ParseFailRule(qstrSpec, stRule)) {
+            _qstrError = QStringLiteral("--fail takes pattern[=code], got \"%1\"").arg(qstrSpec);
+            return false;
+        }
+        _stOptions.vecFailRules << stRule;
+    }
+    return true;
+}
+}  // namespace
+
+bool ParsePubSimOptions(const QStringList& _qstrlstArgs, PubSimOptions& _stOptions, QString& _qstrError)
+{
+    QCommandLineParser qparser;
+    AddOptions(qparser);
+    if (!qparser.parse(_qstrlstArgs)) {
+        _qstrError = qparser.errorText();
+        return false;
+    }
+    if (qparser.isSet(QStringLiteral("help"))) {
+        _stOptions.blHelp = true;
+        _stOptions.qstrHelpText = qparser.helpText();
+        return true;
+    }
+    if (!qparser.positionalArguments().isEmpty()) {
+        _qstrError = QStringLiteral("unexpected argument \"%1\"").arg(qparser.positionalArguments().first());
+        return false;
+    }
+    ReadFolders(qparser, _stOptions);
+    _stOptions.qstrPublisher = qparser.value(QStringLiteral("publisher"));
+    if (!ReadCount(qparser.value(QStringLiteral("step-ms")), 0, _stOptions.iStepMs)) {
+        _qstrError = QStringLiteral("--step-ms takes a whole number of milliseconds");
+        return false;
+    }
+    if (qparser.isSet(QStringLiteral("max-jobs"))
+        && !ReadCount(qparser.value(QStringLiteral("max-jobs")), 1, _stOptions.iMaxJobs)) {
+        _qstrError = QStringLiteral("--max-jobs takes a positive number");
+        return false;
+    }
+    if (qparser.isSet(QStringLiteral("once")))
+        _stOptions.iMaxJobs = 1;
+    return ReadFailRules(qparser.values(QStringLiteral("fail")), _stOptions, _qstrError);
+}
+
+bool ParseFailRule(const QString& _qstrSpec, PubSimFailRule& _stRule)
+{
+    const int iEqual = _qstrSpec.lastIndexOf(QLatin1Char('='));
+    const QString qstrPattern = iEqual < 0 ? _qstrSpec : _qstrSpec.left(iEqual);
+    const QString qstrCode = iEqual < 0 ? QString() : _qstrSpec.mid(iEqual + 1);
+    if (qstrPattern.isEmpty())
+        return false;
+    _stRule.qregexJobId = QRegularExpression(QRegularExpression::wildcardToRegularExpression(qstrPattern));
+    _stRule.qstrCode = qstrCode.isEmpty() ? QString::fromLatin1(g_szPubSimDefaultFailCode) : qstrCode;
+    return _stRule.qregexJobId.isValid();
+}
+
+QString FailCodeFor(const QVector<PubSimFailRule>& _vecRules, const QString& _qstrJobId)
+{
+    for (const PubSimFailRule& stRule : _vecRules) {
+        if (stRule.qregexJobId.match(_qstrJobId).hasMatch())
+            return stRule.qstrCode;
+    }
+    return QString();
+}

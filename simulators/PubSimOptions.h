@@ -1,0 +1,40 @@
+// The simulator's command line, read into one value, and the rules that make jobs
+// fail. Stateless functions; main thread.
+#pragma once
+
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// Jobs whose id matches the wildcard pattern end in ".err" with the code.
+struct PubSimFailRule
+{
+    QRegularExpression qregexJobId;
+    QString qstrCode;
+};
+
+struct PubSimOptions
+{
+    QString qstrEpsonDir;     // with a trailing "/"
+    QString qstrPrimeraDir;   // with a trailing "/"
+    QString qstrPublisher = QStringLiteral("PP-100II 1");
+    int iStepMs = 1000;       // pause between two states of a job
+    int iMaxJobs = 0;         // stop after this many jobs ended; 0: run until stopped
+    QVector<PubSimFailRule> vecFailRules;
+    bool blHelp = false;
+    QString qstrHelpText;
+};
+
+// The code reported for a failing job when its rule names none.
+extern const char g_szPubSimDefaultFailCode[];  // "SIM0001"
+
+// Reads the arguments (the program name first); false with a reason on a bad one.
+bool ParsePubSimOptions(const QStringList& _qstrlstArgs, PubSimOptions& _stOptions, QString& _qstrError);
+
+// "PATTERN[=CODE]": a wildcard pattern of job ids ("*" and "?"), the code after the
+// last "="; false for an empty pattern.
+bool ParseFailRule(const QString& _qstrSpec, PubSimFailRule& _stRule);
+
+// The code of the first rule that matches the whole job id; empty when none does.
+QString FailCodeFor(const QVector<PubSimFailRule>& _vecRules, const QString& _qstrJobId);
