@@ -1,6 +1,5 @@
-// Entries of the message-queue library: win32_mq.dll (the front the module loads)
-// and win32_rabbitmq.dll (the RabbitMQ implementation behind it) both export them.
-// Every entry may be called from any thread; handles are 64-bit numbers, never reused.
+// Entries exported by win32_mq.dll (the front the module loads) and win32_rabbitmq.dll
+// (the RabbitMQ implementation behind it). Any thread; handles are never reused.
 #pragma once
 
 #include "BurnExport.h"

@@ -1,6 +1,5 @@
-// Broker tests' helpers: the RabbitMQ node (the one of the CTest fixture, or a private
-// one started through scripts/rabbitmq.sh) and a plain rabbitmq-c client that
-// declares, reads and counts on it. Used from the test thread only.
+// Broker tests' helpers: the RabbitMQ node (the fixture's, or a private one from
+// scripts/rabbitmq.sh) and a plain rabbitmq-c client to check it. Test thread only.
 #pragma once
 
 #include <amqp.h>
