@@ -120,6 +120,12 @@ QStringList ErrorLines()
     return LogRecorder::lines().filter(QStringLiteral("Error:"));
 }
 
+// The first error lines, so that a failure shows what went wrong.
+QString FirstErrorLines()
+{
+    return ErrorLines().mid(0, 5).join(QLatin1Char('\n'));
+}
+
 // A job with rows in all four tables: a request, a final reply that timed out.
 void RecordTimedOutJob(const QString& _qstrJobId)
 {
@@ -205,7 +211,7 @@ private Q_SLOTS:
         QVERIFY(!dbOperation.IsJobExist("J4"));
         QVERIFY(LogRecorder::contains("[jobid][J4][job_table] Record not exists."));
         QVERIFY(LogRecorder::contains("[jobid][J1][msgid][m1][cmd_table] Record already exists."));
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void lastRowWins_data()
@@ -249,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE((dbOperation.*pfnRead)("J1", selector), blTemp ? "task-7" : "param-2");
         QCOMPARE((dbOperation.*pfnRead)("J2", selector), blTemp ? "temp-3" : "param-3");
         QCOMPARE(dbOperation.GetJobItemParam("J1", "Other", n_DBJobItemColumn_BurnTempParam), "other");
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void missingCommandReadsEmpty()
@@ -286,7 +292,7 @@ private Q_SLOTS:
                  Rows({{"J1", replyCmd, "", "sent-text", -1, ""}}));
         CLS_DBOperation dbOperation("BurnModule");
         QCOMPARE(dbOperation.GetUnfinishedJobs().contains("J1"), jobState == -1);
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void deliveryReport_data()
@@ -328,7 +334,7 @@ private Q_SLOTS:
         QCOMPARE(Count("msg_timeout_table"), timeoutRows);
         if (timeoutRows)
             QCOMPARE(Select("SELECT * FROM msg_timeout_table"), Rows({{"J1", "report-text"}}));
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void unackedRepliesOfFinishedJobs()
@@ -358,7 +364,7 @@ private Q_SLOTS:
         QCOMPARE(qstrlstSorted, QStringList({"F1-a", "F1-final", "F1-s", "F2-final", "F2-s"}));
         QCOMPARE(qstrlstResent.filter("F1"), QStringList({"F1-a", "F1-s", "F1-final"}));
         QCOMPARE(qstrlstResent.filter("F2"), QStringList({"F2-s", "F2-final"}));
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void unfinishedJobsInStoreOrder()
@@ -409,7 +415,7 @@ private Q_SLOTS:
         QCOMPARE(TableCounts("fresh"), lstFreshBefore);
         QCOMPARE(LogRecorder::contains("DELETE [JobId][old]"), deleted);
         QVERIFY(!LogRecorder::contains("DELETE [JobId][fresh]"));
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void hostileIds_data()
@@ -461,7 +467,7 @@ private Q_SLOTS:
         QCOMPARE(Select("SELECT * FROM job_item_table") + Select("SELECT * FROM job_table") +
                      Select("SELECT * FROM cmd_table") + Select("SELECT * FROM msg_timeout_table"),
                  rowsBefore);
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void concurrentWriters()
@@ -485,7 +491,7 @@ private Q_SLOTS:
             QVERIFY(pThread->wait(240000));
         qDeleteAll(lstThreads);
 
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
         // Jobs met first by several threads at once still have one row each.
         QCOMPARE(Select("SELECT COUNT(*), COUNT(DISTINCT jobid) FROM job_table"), Rows({{iJobs, iJobs}}));
         QCOMPARE(Select("SELECT COUNT(DISTINCT msgid) FROM cmd_table"), Rows({{iThreads * iMessages}}));
@@ -523,7 +529,7 @@ private Q_SLOTS:
             QCOMPARE(qstrlstNames, it.value());
         }
         QCOMPARE(Select("PRAGMA journal_mode"), Rows({{"wal"}}));
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void removedStoreIsSetUpAgain()
@@ -534,7 +540,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists("burnmodule.db"));
         QVERIFY(!Receive(Request("J2", "m1", "ApplyBurn")));
         QCOMPARE(CLS_DBOperation("BurnModule").GetUnfinishedJobs(), QStringList({"J2"}));
-        QCOMPARE(ErrorLines(), QStringList());
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
     }
 
     void lookupsUseIndexes_data()
