@@ -1,0 +1,147 @@
+// Binding of the DMX robot network library wp_nwc.dll and the wrappers the DMX
+// backends call; nothing of it is exported.
+#include <QUuid>
+
+#include "BurnApiGen.h"
+#include "BurnLibBinding.h"
+#include "CLS_LibLoader.h"
+
+namespace
+{
+const char s_szLogSource[] = "common\\include\\libos\\DmxBinding";
+int s_iLoaded = 0;
+
+#define BURN_API_TABLE "DmxNwcApiTable.h"
+#include "BurnApiGenPointers.inc"
+
+void ResolveEntries(QLibrary& _qlib)
+{
+#include "BurnApiGenResolve.inc"
+}
+#undef BURN_API_TABLE
+
+void LogUnbound(const char* _szWrapper, const char* _szCondition)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "%s %s", _szWrapper, _szCondition);
+}
+
+// Copies the library's reply (null: empty) and hands it back to the library.
+void TakeReply(char*& _szReply, std::string& _strReply)
+{
+    _strReply = _szReply ? _szReply : "";
+    s_pfn_free_str(&_szReply);
+}
+}  // namespace
+
+int dmx_init(const char* _szDir)
+{
+    char szPath[CLS_LibLoader::n_PathBufferSize] = {0};
+    if (!_szDir) {
+        BURN_LOG(n_BurnLogLevel_Error, "%s %s", "dmx_init", "_path == NULL");
+        return 0;
+    }
+    if (!CLS_LibLoader::ComposePath(_szDir, "/BurnModuleFile/DMX/wp_nwc.dll", szPath)) {
+        BURN_LOG(n_BurnLogLevel_Error, "dmx_init:path too long, dir=%s", _szDir);
+        return 0;
+    }
+    return DMX_loadDll(szPath);
+}
+
+int DMX_loadDll(const char* _szPath)
+{
+    if (s_iLoaded) {
+        BURN_LOG(n_BurnLogLevel_Error, "LoadDMXAPI is loaded ");
+        return 1;
+    }
+    if (!_szPath) {
+        BURN_LOG(n_BurnLogLevel_Error, "LoadDMXAPI:path == nullptr");
+        return 0;
+    }
+    QLibrary qlib;
+    QString qstrError;
+    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
+        BURN_LOG(n_BurnLogLevel_Error, "LoadDMXAPI error: %s", qUtf8Printable(qstrError));
+        return 0;
+    }
+    ResolveEntries(qlib);
+    s_iLoaded = 1;
+    return 1;
+}
+
+void* DMX_getDev(const char* _szIp, int _iPort, int _iFlag)
+{
+    if (!s_pfn_get_dev) {
+        LogUnbound("DMX_getDev", "dy_get_dev == nullptr");
+        return nullptr;
+    }
+    return s_pfn_get_dev(_szIp, _iPort, _iFlag);
+}
+
+bool DMX_isConn(void* _pDev)
+{
+    if (!s_pfn_is_conn) {
+        LogUnbound("DMX_isConn", "dy_is_conn == nullptr");
+        return false;
+    }
+    return s_pfn_is_conn(_pDev) != 0;
+}
+
+int DMX_destroyDev(void* _pDev)
+{
+    if (!s_pfn_destroy_dev) {
+        LogUnbound("DMX_destroyDev", "dy_destroy_dev == nullptr");
+        return 0;
+    }
+    return s_pfn_destroy_dev(_pDev);
+}
+
+void* DMX_setChangeEventCall(void* _pDev, PFN_DmxChangeEvent _pfnEvent, void* _pUser)
+{
+    if (!s_pfn_set_change_event_call) {
+        LogUnbound("DMX_setChangeEventCall", "dy_set_change_event_call == nullptr");
+        return nullptr;
+    }
+    return s_pfn_set_change_event_call(_pDev, _pfnEvent, _pUser);
+}
+
+int DMX_destroyChangeEventCall(void* _pDev, void* _pSubscription)
+{
+    if (!s_pfn_destroy_change_event_call) {
+        LogUnbound("DMX_destroyChangeEventCall", "dy_destroy_change_event_call == nullptr");
+        return 0;
+    }
+    return s_pfn_destroy_change_event_call(_pDev, _pSubscription);
+}
+
+int DMX_sendMsgRet(void* _pDev, const char* _szMethod, const char* _szClass, [[maybe_unused]] const char* _szUnused,
+                   const char* _szBody, int _iTimeoutMs, std::string& _strReply)
+{
+    if (!s_pfn_send_msg_ret_new_ex || !s_pfn_free_str || !DMX_isConn(_pDev)) {
+        LogUnbound("DMX_sendMsgRet", "dy_send_msg_ret_new_ex == nullptr || dy_free_str == nullptr || !DMX_isConn(dev)");
+        return n_DmxNotSent;
+    }
+    const QByteArray qbaMsgId = QUuid::createUuid().toByteArray(QUuid::WithBraces);
+    char* szReply = nullptr;
+    int iReplyLen = 0;
+    const unsigned char ucRet = s_pfn_send_msg_ret_new_ex(_pDev, _szMethod, _szClass, qbaMsgId.constData(), _szBody,
+                                                          _iTimeoutMs, &szReply, &iReplyLen);
+    TakeReply(szReply, _strReply);
+    return ucRet;
+}
+
+int DMX_sendMsgErrRet(void* _pDev, const char* _szMethod, const char* _szClass, [[maybe_unused]] const char* _szUnused,
+                      const char* _szBody, int _iTimeoutMs, std::string& _strReply, int* _piErrId)
+{
+    if (!s_pfn_send_msg_ret_err_new_ex || !s_pfn_free_str || !DMX_isConn(_pDev)) {
+        LogUnbound("DMX_sendMsgErrRet",
+                   "dy_send_msg_ret_err_new_ex == nullptr || dy_free_str == nullptr || !DMX_isConn(dev)");
+        return n_DmxNotSent;
+    }
+    const QByteArray qbaMsgId = QUuid::createUuid().toByteArray(QUuid::WithBraces);
+    char* szReply = nullptr;
+    int iReplyLen = 0;
+    const unsigned char ucRet = s_pfn_send_msg_ret_err_new_ex(_pDev, _szMethod, _szClass, qbaMsgId.constData(), _szBody,
+                                                              _iTimeoutMs, &szReply, &iReplyLen, _piErrId);
+    TakeReply(szReply, _strReply);
+    return ucRet;
+}
