@@ -170,6 +170,7 @@ private Q_SLOTS:
         const QDateTime qdtBefore = QDateTime::currentDateTime().addSecs(-1);
         StartIn(qstrDir, 1);
         // Already running: the file is kept, no second one appears.
+        m_pfnLogSetProcName("SecondStart");
         QCOMPARE(m_pfnLogStart(1, 1), 0);
 
         long lTid = 0;
