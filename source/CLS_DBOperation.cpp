@@ -62,6 +62,11 @@ const char* const s_aszSchema[] = {
 QMutex s_mutexStores;
 QSet<QString> s_qsetReadyStores;
 
+// Write transactions of this process take turns here. SQLite's busy handler polls with
+// growing sleeps, so under slow disks a writer could be overtaken again and again until
+// its busy timeout ran out; waiters on a mutex are woken in turn instead.
+QMutex s_mutexWrite;
+
 QString ErrorText(const QSqlError& _qsqlError)
 {
     return _qsqlError.databaseText().isEmpty() ? _qsqlError.text() : _qsqlError.databaseText();
@@ -341,19 +346,25 @@ bool CLS_DBOperation::HasRow(const QString& _qstrSql, const QVariantList& _qvarl
     return RunQuery(qsqlQuery, _qstrSql, _qvarlstValues, _szErrFmt) && qsqlQuery.next();
 }
 
-// IMMEDIATE takes the write lock at once (waiting up to the busy timeout), so a read
-// inside the transaction can never be overtaken by another writer.
+// IMMEDIATE takes the write lock at once (other processes wait up to the busy timeout),
+// so a read inside the transaction can never be overtaken by another writer. Every
+// successful BeginWrite is closed by one EndWrite, which releases the turn.
 bool CLS_DBOperation::BeginWrite()
 {
-    return RunStatement(QStringLiteral("BEGIN IMMEDIATE"), {}, "Error: Fail to BEGIN a transaction. err=[%s]");
+    s_mutexWrite.lock();
+    if (RunStatement(QStringLiteral("BEGIN IMMEDIATE"), {}, "Error: Fail to BEGIN a transaction. err=[%s]"))
+        return true;
+    s_mutexWrite.unlock();
+    return false;
 }
 
 void CLS_DBOperation::EndWrite(bool _blCommit, const char* _szFun)
 {
-    if (_blCommit && RunStatement(QStringLiteral("COMMIT"), {}, "Error: Fail to COMMIT. err=[%s]"))
-        return;
-    RunStatement(QStringLiteral("ROLLBACK"), {}, "Error: Fail to ROLLBACK. err=[%s]");
-    BURN_LOG(n_BurnLogLevel_Error, "Error: fun=%s rolled back, none of its rows were kept.", _szFun);
+    if (!_blCommit || !RunStatement(QStringLiteral("COMMIT"), {}, "Error: Fail to COMMIT. err=[%s]")) {
+        RunStatement(QStringLiteral("ROLLBACK"), {}, "Error: Fail to ROLLBACK. err=[%s]");
+        BURN_LOG(n_BurnLogLevel_Error, "Error: fun=%s rolled back, none of its rows were kept.", _szFun);
+    }
+    s_mutexWrite.unlock();
 }
 
 bool CLS_DBOperation::InsertJobRowIfNew(const BurnMsgInfo& _stMsgInfo)

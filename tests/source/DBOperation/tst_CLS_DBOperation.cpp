@@ -501,6 +501,31 @@ private Q_SLOTS:
         QCOMPARE(Count("job_item_table"), 2 * iThreads * iMessages);
     }
 
+    // Another process holds the write lock: the writer waits for it instead of failing.
+    void writerWaitsForAnotherConnection()
+    {
+        Receive(Request("J0", "m0", "ApplyBurn"));
+        const QString qstrName = QStringLiteral("holder");
+        {
+            QSqlDatabase qsqlHolder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), qstrName);
+            qsqlHolder.setDatabaseName(QStringLiteral("burnmodule.db"));
+            QVERIFY(qsqlHolder.open());
+            QSqlQuery qsqlQuery(qsqlHolder);
+            QVERIFY(qsqlQuery.exec("BEGIN IMMEDIATE"));
+            QVERIFY(qsqlQuery.exec("INSERT INTO msg_timeout_table VALUES('holder', 'held')"));
+            std::unique_ptr<QThread> pWriter(QThread::create([] { Receive(Request("J1", "m1", "ApplyBurn")); }));
+            pWriter->start();
+            QTRY_VERIFY(LogRecorder::contains("[jobid][J1][msgid][m1][cmd_table] Record not exists."));
+            QVERIFY(!pWriter->wait(100));
+            QVERIFY(qsqlQuery.exec("COMMIT"));
+            QVERIFY(pWriter->wait(30000));
+        }
+        QSqlDatabase::removeDatabase(qstrName);
+        QCOMPARE(TableCounts("J1"), QList<int>({1, 1, 1, 0}));
+        QCOMPARE(Count("msg_timeout_table", "holder"), 1);
+        QVERIFY2(FirstErrorLines().isEmpty(), qPrintable(FirstErrorLines()));
+    }
+
     void missingTablesAreCreated()
     {
         QVERIFY(Sql("CREATE TABLE job_table(jobid TEXT, job_state INTEGER, job_create_time TEXT, "
