@@ -5,6 +5,7 @@
 #include "win32_libos.h"
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <sys/syscall.h>
 #include <thread>
@@ -248,6 +249,32 @@ private Q_SLOTS:
         const QRegularExpressionMatch match = s_rxLine.match(qlstLines.first());
         QVERIFY2(match.hasMatch(), qPrintable(qlstLines.first()));
         QCOMPARE(match.captured(3), name);
+    }
+
+    void startWithoutFileWritesToStandardError()
+    {
+        QTemporaryDir qtmpDir;
+        const QString qstrCapture = qtmpDir.path() + "/stderr.txt";
+        const QString qstrLogDir = qtmpDir.path() + "/log";
+        m_pfnLogSetPath(qstrLogDir.toUtf8().constData());
+        std::fflush(stderr);
+        const int iSavedFd = dup(STDERR_FILENO);
+        QVERIFY(iSavedFd >= 0);
+        QVERIFY(std::freopen(qstrCapture.toUtf8().constData(), "w", stderr));
+        const int iStarted = m_pfnLogStart(0, 1);
+        m_pfnLogDebugEx(3, "CLS_Console", 9, "to the console");
+        m_pfnOsCleanup();
+        std::fflush(stderr);
+        dup2(iSavedFd, STDERR_FILENO);
+        close(iSavedFd);
+
+        QCOMPARE(iStarted, 0);
+        const QStringList qlstLines = ReadLines(qstrCapture);
+        QCOMPARE(qlstLines.size(), 1);
+        const QRegularExpressionMatch match = s_rxLine.match(qlstLines.first());
+        QVERIFY2(match.hasMatch(), qPrintable(qlstLines.first()));
+        QCOMPARE(match.captured(6), QStringLiteral("to the console"));
+        QVERIFY(!QFileInfo::exists(qstrLogDir));
     }
 
     void linesBeforeStartAreDropped()
