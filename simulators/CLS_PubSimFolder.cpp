@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include "BurnTiming.h"
 #include "CLS_PubSimStatusFile.h"
 
 namespace
@@ -54,7 +55,7 @@ bool CLS_PubSimFolder::Start(QString& _qstrError)
         return false;
     }
     m_qwatcher.addPath(m_qstrDir);
-    m_qtimerScan.start(n_ScanIntervalMs);  // the watcher may miss events, or be unavailable
+    m_qtimerScan.start(ScaledMs(n_ScanIntervalMs));  // the watcher may miss events, or be unavailable
     return true;
 }
 

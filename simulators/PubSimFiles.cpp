@@ -83,7 +83,8 @@ QByteArray ComposeResultFile(const QString& _qstrJobId, const PubSimVendor& _stV
         const qint64 iSize = _vecSizes.value(iFile, -1);
         iBytes += qMax<qint64>(iSize, 0);
         const PubSimFile& stFile = _stOrder.vecFiles[iFile];
-        qstrFiles += QStringLiteral("FILE=%1\t%2\t%3\n").arg(SizeText(iSize), stFile.qstrSource, stFile.qstrDestination);
+        qstrFiles += QStringLiteral("FILE=%1\t%2\t%3\n")
+                         .arg(SizeText(iSize), stFile.qstrSource, stFile.qstrDestination);
     }
     const QString qstrOutcome =
         _qstrErrorCode.isEmpty() ? QStringLiteral("done") : QStringLiteral("error ") + _qstrErrorCode;

@@ -28,8 +28,10 @@ bool ReadCount(const QString& _qstrValue, int _iMin, int& _iCount)
 void ReadFolders(const QCommandLineParser& _qparser, PubSimOptions& _stOptions)
 {
     const QString qstrRoot = _qparser.value(QStringLiteral("root"));
-    _stOptions.qstrEpsonDir = qstrRoot.isEmpty() ? QString::fromStdString(EpsonOrderDir()) : EpsonOrderDirUnder(qstrRoot);
-    _stOptions.qstrPrimeraDir = qstrRoot.isEmpty() ? QString::fromStdString(PrimeraJobDir()) : PrimeraJobDirUnder(qstrRoot);
+    _stOptions.qstrEpsonDir =
+        qstrRoot.isEmpty() ? QString::fromStdString(EpsonOrderDir()) : EpsonOrderDirUnder(qstrRoot);
+    _stOptions.qstrPrimeraDir =
+        qstrRoot.isEmpty() ? QString::fromStdString(PrimeraJobDir()) : PrimeraJobDirUnder(qstrRoot);
     if (_qparser.isSet(QStringLiteral("epson-dir")))
         _stOptions.qstrEpsonDir = _qparser.value(QStringLiteral("epson-dir"));
     if (_qparser.isSet(QStringLiteral("primera-dir")))
@@ -49,7 +51,8 @@ void AddOptions(QCommandLineParser& _qparser)
         {QStringLiteral("root"), QStringLiteral("Folder holding EPSON/TDBridge/Orders/ and PTBurnJobs/ "
                                                 "(default: the module's setting BURNMODULE_PUBLISHER_ROOT)."),
          QStringLiteral("folder")},
-        {QStringLiteral("epson-dir"), QStringLiteral("Epson order folder (overrides --root)."), QStringLiteral("folder")},
+        {QStringLiteral("epson-dir"), QStringLiteral("Epson order folder (overrides --root)."),
+         QStringLiteral("folder")},
         {QStringLiteral("primera-dir"), QStringLiteral("Primera job folder (overrides --root)."),
          QStringLiteral("folder")},
         {QStringLiteral("publisher"), QStringLiteral("Publisher name in TDBStatus.txt; Epson orders naming another "

@@ -46,7 +46,8 @@ private Q_SLOTS:
             << "primera"
             << QByteArray("JobID=P1\r\nDiskType=DVD\r\nVolumeName=光盘\r\nDATA=D:\\a\\b.mp4>\\\\video\\\r\n"
                           "DATA=/abs/c.txt>\\\\f.txt\r\n")
-            << "DVD" << QStringLiteral("光盘") << QVector<PubSimFile>{{"D:/a/b.mp4", "/video/"}, {"/abs/c.txt", "/f.txt"}};
+            << "DVD" << QStringLiteral("光盘")
+            << QVector<PubSimFile>{{"D:/a/b.mp4", "/video/"}, {"/abs/c.txt", "/f.txt"}};
         QTest::newRow("LF ends, first value wins, junk skipped")
             << "epson" << QByteArray("DISC_TYPE=CD\nno equals sign\n=novalue\nDISC_TYPE=BD\nDATA=only source\n")
             << "CD" << "" << QVector<PubSimFile>{{"only source", ""}};

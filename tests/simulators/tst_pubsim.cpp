@@ -170,8 +170,8 @@ private Q_SLOTS:
                      .arg(qstrVideo, m_qstrSources + QStringLiteral("docs"))
                      .toUtf8());
         QCOMPARE(ReadBytes(m_qstrPrimeraDir + QStringLiteral("P-OK.result.txt")),
-                 QStringLiteral("JOB=P-OK\nVENDOR=primera\nOUTCOME=done\nDISC_TYPE=DVD\nVOLUME_LABEL=Case 42\nCOPIES=1\n"
-                                "FILES=2\nBYTES=70000\nFILE=70000\t%1\t/\nFILE=missing\t/no/such/file\t/x/\n")
+                 QStringLiteral("JOB=P-OK\nVENDOR=primera\nOUTCOME=done\nDISC_TYPE=DVD\nVOLUME_LABEL=Case 42\n"
+                                "COPIES=1\nFILES=2\nBYTES=70000\nFILE=70000\t%1\t/\nFILE=missing\t/no/such/file\t/x/\n")
                      .arg(qstrVideo)
                      .toUtf8());
         QCOMPARE(ReadBytes(m_qstrEpsonDir + QStringLiteral("EF-1.result.txt")),
@@ -185,14 +185,16 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_qstrEpsonDir + QStringLiteral("EF-1.err")));
         QVERIFY(QFile::exists(m_qstrEpsonDir + QStringLiteral("E-PUB.don")));
 
-        for (const char* szLast : {"state epson E-OK 3", "state primera P-OK 3", "state epson EF-1 4", "state epson E-PUB 3"})
+        for (const char* szLast :
+             {"state epson E-OK 3", "state primera P-OK 3", "state epson EF-1 4", "state epson E-PUB 3"})
             QVERIFY2(!pubsim.WaitForLine(QLatin1String(szLast)).isEmpty(), szLast);
         QCOMPARE(pubsim.JobStates(QStringLiteral("epson"), QStringLiteral("E-OK")),
                  QStringList({"0 waiting E-OK.jdf", "1 taken E-OK.qrj", "2 burning E-OK.inp", "3 done E-OK.don"}));
         QCOMPARE(pubsim.JobStates(QStringLiteral("primera"), QStringLiteral("P-OK")),
                  QStringList({"0 waiting P-OK.jrq", "1 taken P-OK.qrj", "2 burning P-OK.inp", "3 done P-OK.don"}));
         QCOMPARE(pubsim.JobStates(QStringLiteral("epson"), QStringLiteral("EF-1")),
-                 QStringList({"0 waiting EF-1.jdf", "1 taken EF-1.qrj", "2 burning EF-1.inp", "4 error EF-1.err SIM4711"}));
+                 QStringList(
+                     {"0 waiting EF-1.jdf", "1 taken EF-1.qrj", "2 burning EF-1.inp", "4 error EF-1.err SIM4711"}));
         QCOMPARE(pubsim.JobStates(QStringLiteral("epson"), QStringLiteral("E-PUB")),
                  QStringList({"0 waiting E-PUB.jdf", "4 error E-PUB.err JDF0200", "0 waiting E-PUB.jdf",
                               "1 taken E-PUB.qrj", "2 burning E-PUB.inp", "3 done E-PUB.don"}));

@@ -39,8 +39,8 @@ QByteArray ComposeEpsonLabelFile(const QStringList& _qstrlstValues)
     QByteArray qbaContent;
     const QStringList& qstrlstFields = EpsonLabelFields();
     for (int iField = 0; iField < qstrlstFields.size(); ++iField)
-        qbaContent += ComposeJobFileLine(qstrlstFields[iField] + QStringLiteral("=%1\r\n"), _qstrlstValues.value(iField),
-                                         JobFileEncoding::Local8Bit);
+        qbaContent += ComposeJobFileLine(qstrlstFields[iField] + QStringLiteral("=%1\r\n"),
+                                         _qstrlstValues.value(iField), JobFileEncoding::Local8Bit);
     return qbaContent;
 }
 }  // namespace

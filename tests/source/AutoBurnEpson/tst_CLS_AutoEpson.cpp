@@ -190,7 +190,8 @@ private Q_SLOTS:
         const QByteArray qbaLong = "DATA=C:\\" + QByteArray(3000, 'L') + "\t\\\r\n";
         QTest::newRow("unknown publisher: long lines kept, every PUBLISHER line replaced")
             << QByteArray(s_szStatusJdf0200) << QByteArray("PUBLISHER=a\r\n" + qbaLong + "PUBLISHER_X=b\nJOB_ID=J9")
-            << 0 << "JDF0200" << QByteArray("PUBLISHER=\xd0\xc2 PP\r\n" + qbaLong + "PUBLISHER=\xd0\xc2 PP\r\nJOB_ID=J9");
+            << 0 << "JDF0200"
+            << QByteArray("PUBLISHER=\xd0\xc2 PP\r\n" + qbaLong + "PUBLISHER=\xd0\xc2 PP\r\nJOB_ID=J9");
     }
     void errorCodes()
     {
@@ -207,8 +208,9 @@ private Q_SLOTS:
         BurnResultInfo stResult;
         QCOMPARE(epson.GetJobStatus(QStringLiteral("J9"), &stResult), state);
         QCOMPARE(stResult.qstrErrCode, errCode);
-        QCOMPARE(ReadBytes(m_qstrOrderDir + QStringLiteral("J9.jdf")), order.isNull() ? QByteArray("<missing>") : order);
-        QCOMPARE(ReadBytes(qstrErr), order.isNull() ? failedOrder : QByteArray("<missing>"));
+        const QByteArray qbaMissing = "<missing>";
+        QCOMPARE(ReadBytes(m_qstrOrderDir + QStringLiteral("J9.jdf")), order.isNull() ? qbaMissing : order);
+        QCOMPARE(ReadBytes(qstrErr), order.isNull() ? failedOrder : qbaMissing);
         QVERIFY(!QFile::exists(m_qstrOrderDir + QStringLiteral("J9.errjdf")));
     }
 
@@ -219,7 +221,8 @@ private Q_SLOTS:
         QVERIFY(WriteBytes(m_qstrOrderDir + QStringLiteral("TDBStatus.txt"), "[PUBLISHER1]\r\nNAME=Old\r\n"));
         CLS_AutoEpson epson(m_qstrOrderDir.toStdString());
         QCOMPARE(epson.StartBurn("J10", "CD 700MB", "", "", -1, 0, "", "{}", nullptr), 0);
-        QVERIFY(ReadBytes(m_pTmpDir->path() + QStringLiteral("/BurnFileTemp/J10/J10.jdf")).contains("PUBLISHER=Old\r\n"));
+        const QString qstrFirstOrder = m_pTmpDir->path() + QStringLiteral("/BurnFileTemp/J10/J10.jdf");
+        QVERIFY(ReadBytes(qstrFirstOrder).contains("PUBLISHER=Old\r\n"));
         QVERIFY(WriteBytes(m_qstrOrderDir + QStringLiteral("J9.err"), s_szFailedOrder));
         QVERIFY(WriteBytes(m_qstrOrderDir + QStringLiteral("TDBStatus.txt"), s_szStatusJdf0200));
 

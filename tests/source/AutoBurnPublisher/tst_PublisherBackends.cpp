@@ -155,8 +155,8 @@ private Q_SLOTS:
         BurnFileTask stTask = MakeTask(strJobId, {{"/a/b.mp4", "/"}});
         BurnResultInfo stAdd;
         QCOMPARE(pBackend->AddFile(strJobId, stTask, &stAdd), -1);
-        QVERIFY2(stAdd.qstrErrMsg.startsWith(QString::fromUtf8(stDialect.szOpenFailed).arg(jobId, QString()).chopped(2)),
-                 qPrintable(stAdd.qstrErrMsg));
+        const QString qstrOpenFailed = QString::fromUtf8(stDialect.szOpenFailed).arg(jobId, QString()).chopped(2);
+        QVERIFY2(stAdd.qstrErrMsg.startsWith(qstrOpenFailed), qPrintable(stAdd.qstrErrMsg));
         BurnResultInfo stBurn;
         QCOMPARE(pBackend->DoBurn(strJobId, &stBurn), -1);
         QCOMPARE(stBurn.qstrErrMsg, QString::fromUtf8(stDialect.szCopyFailed) + jobId);
@@ -333,6 +333,9 @@ private Q_SLOTS:
         }
         QVERIFY(QFile::exists(m_pTmpDir->path() + QStringLiteral("/root/EPSON/TDBridge/Orders/J8.jdf")));
         QVERIFY(QFile::exists(m_pTmpDir->path() + QStringLiteral("/root/PTBurnJobs/J8.jrq")));
+        // The factory keeps its backends for the life of the process; this test hands them back.
+        delete CLS_AutoBase::InstallInstance(2, nullptr);
+        delete CLS_AutoBase::InstallInstance(3, nullptr);
     }
 
     void folderSetting_data()
