@@ -1,6 +1,5 @@
-// Run-time bindings of the closed libraries: their loaders, the forwarders the module
-// re-exports, and the DMX wrappers. Loaders run on the host thread at start-up or backend
-// construction; forwarders and wrappers may be called from any thread once bound.
+// Run-time bindings of the closed libraries: loaders, re-exported forwarders, DMX wrappers.
+// Loaders run on the host thread while binding; forwarders and wrappers on any thread.
 #pragma once
 
 #include <atomic>

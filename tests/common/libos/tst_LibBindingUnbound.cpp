@@ -199,11 +199,13 @@ const std::vector<LoaderCase>& Loaders()
     return s_vecLoaders;
 }
 
-void AddLoaderRows()
+void AddLoaderRows(const char* _szExcept = "")
 {
     QTest::addColumn<int>("iLoader");
-    for (std::size_t i = 0; i < Loaders().size(); ++i)
-        QTest::newRow(Loaders()[i].szName) << static_cast<int>(i);
+    for (std::size_t i = 0; i < Loaders().size(); ++i) {
+        if (QLatin1String(Loaders()[i].szName) != QLatin1String(_szExcept))
+            QTest::newRow(Loaders()[i].szName) << static_cast<int>(i);
+    }
 }
 
 QString LoaderDir(const LoaderCase& _stLoader, const QString& _qstrDir)
@@ -384,16 +386,13 @@ void TestLibBindingUnbound::loaderRetriesAndRejectsNonLibraryFile()
 
 void TestLibBindingUnbound::initRefusesPathLongerThanTheBuffer_data()
 {
-    AddLoaderRows();
+    AddLoaderRows("mq");  // the queue library's path is a growing text, not the buffer
 }
 
 void TestLibBindingUnbound::initRefusesPathLongerThanTheBuffer()
 {
     QFETCH(int, iLoader);
     const LoaderCase& stLoader = Loaders()[static_cast<std::size_t>(iLoader)];
-    if (QLatin1String(stLoader.szName) == QLatin1String("mq"))
-        QSKIP("the queue library's path is not limited to the buffer");
-
     // 259 characters and the terminator fill the 260-byte buffer exactly.
     const int iFitting = 259 - stLoader.qstrFileSuffix.size();
     const QString qstrFittingDir = '/' + QString(iFitting - 1, 'd');
