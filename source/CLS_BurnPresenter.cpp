@@ -1,19 +1,434 @@
 #include "CLS_BurnPresenter.h"
 
-// The gateway's routing, acknowledged protocol and queue publishing plug in here;
-// until then every inbound message is dropped.
-CLS_BurnPresenter::CLS_BurnPresenter(const QString& _qstrCreateText, QObject* _pParent)
-    : QObject(_pParent)
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QReadLocker>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+#include <QWriteLocker>
+
+#include "BurnDefine.h"
+#include "CLS_BurnBus.h"
+#include "CLS_DBOperation.h"
+#include "CLS_MqHelper.h"
+#include "JobFolder.h"
+#include "ModuleLog.h"
+#include "PublicCommonFun.h"
+
+namespace
 {
-    Q_UNUSED(_qstrCreateText)
+const char s_szLogSource[] = "source\\CLS_BurnPresenter";
+const QString s_qstrStoreName = QStringLiteral("BurnModule");
+constexpr int n_OutgoingCode = 10110;
+constexpr int n_ReceiptCode = 110;
+constexpr int n_AckTimedOut = 70;
+constexpr int n_AckDelivered = 71;
+constexpr int n_RetentionDays = 7;
+constexpr int n_RetentionIntervalMs = 28800000;
+
+QByteArray Utf8(const QString& _qstrText)
+{
+    return _qstrText.toUtf8();
 }
 
-CLS_BurnPresenter::~CLS_BurnPresenter() = default;
+// Parses a message the host handed over; logs and yields false when it is no object.
+bool ParseHostText(const char* _szFun, const QString& _qstrMsg, QJsonObject& _qjsonMsg)
+{
+    QJsonParseError qjsonErr;
+    const QJsonDocument qjsonDoc = QJsonDocument::fromJson(_qstrMsg.toUtf8(), &qjsonErr);
+    if (qjsonErr.error != QJsonParseError::NoError) {
+        BURN_LOG(n_BurnLogLevel_Info, "fun=%s, , _qstrMsg=%s, qjsonOdc is Error", _szFun, Utf8(_qstrMsg).constData());
+        return false;
+    }
+    if (!qjsonDoc.isObject()) {
+        BURN_LOG(n_BurnLogLevel_Info, "fun=%s, _qstrMsg=%s, qjsonOdc is not Object", _szFun,
+                 Utf8(_qstrMsg).constData());
+        return false;
+    }
+    _qjsonMsg = qjsonDoc.object();
+    return true;
+}
 
-void CLS_BurnPresenter::DealWebSoketMsg(QString) {}
+QString JobFileName(const BurnMsgInfo& _stInfo)
+{
+    if (_stInfo.qstrCmd == QLatin1String("AddFile"))
+        return QStringLiteral("AddFile_") + _stInfo.qstrMsgId;
+    return _stInfo.qstrCmd;
+}
+}  // namespace
 
-void CLS_BurnPresenter::DealWebSoketLogout(QString) {}
+CLS_BurnPresenter::CLS_BurnPresenter(const QString& _qstrCreateText, QObject* _pParent) : QObject(_pParent)
+{
+    ReadShellConfig();
+    SetupMqProducer(_qstrCreateText);
+    ConnectBus();
+    StartRetentionCleanUp();
+    m_pTmrDeleteDB = new QTimer(this);
+    connect(m_pTmrDeleteDB, &QTimer::timeout, this, &CLS_BurnPresenter::SlotTmrDeleteDBTask);
+    m_pTmrDeleteDB->start(n_RetentionIntervalMs);
+}
 
-void CLS_BurnPresenter::DealWebSoketMsgAck(int, QString) {}
+CLS_BurnPresenter::~CLS_BurnPresenter()
+{
+    {
+        QWriteLocker locker(&m_rwlockAlive);
+        m_blAlive = false;
+    }
+    disconnect(CLS_BurnBus::GetInstance(), nullptr, this, nullptr);
+    m_blStopping = true;
+    if (m_pMqThread) {
+        m_pMqThread->quit();
+        m_pMqThread->wait();
+        delete m_pMqThread;
+    }
+    delete m_pMqProducer;
+}
+
+void CLS_BurnPresenter::ReadShellConfig()
+{
+    QFile qfile(QCoreApplication::applicationDirPath() + QStringLiteral("/corvane_config.json"));
+    if (!qfile.exists()) {
+        qInfo("!QFile(qstrConfigPath).exists()");
+        return;
+    }
+    if (!qfile.open(QIODevice::ReadOnly)) {
+        qInfo("!file.open(QIODevice::ReadOnly)");
+        return;
+    }
+    QJsonParseError qjsonErr;
+    const QJsonDocument qjsonDoc = QJsonDocument::fromJson(qfile.readAll(), &qjsonErr);
+    if (qjsonDoc.isNull() || qjsonErr.error != QJsonParseError::NoError) {
+        qInfo("qjsonDoc.isNull() || (qjsonErr.error != QJsonParseError::NoError)");
+        return;
+    }
+    if (!qjsonDoc.isObject()) {
+        qInfo("!qjsonDoc.isObject()");
+        return;
+    }
+    const QJsonObject qjsonObj = qjsonDoc.object();
+    if (!qjsonObj.contains(QStringLiteral("oneInstance"))) {
+        qInfo("!qjsonObj.contains(oneInstance)");
+        return;
+    }
+    const QJsonValue qjsonOneIns = qjsonObj.value(QStringLiteral("oneInstance"));
+    if (!qjsonOneIns.isArray()) {
+        qInfo("!qjsonOneIns.isArray()");
+        return;
+    }
+    m_blOneInstance = qjsonOneIns.toArray().contains(QStringLiteral("BurnModule"));
+}
+
+void CLS_BurnPresenter::ConnectBus()
+{
+    CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();
+    connect(pBus, &CLS_BurnBus::signalSendMsgToPresenter, this, &CLS_BurnPresenter::SlotSendMsgToWeb,
+            Qt::DirectConnection);
+    connect(pBus, &CLS_BurnBus::signalSendBurnDevCtrlToPresenter, this, &CLS_BurnPresenter::SlotSendBurnDevCtrlToWeb,
+            Qt::DirectConnection);
+    connect(pBus, &CLS_BurnBus::signalSendMQToPresenter, this, &CLS_BurnPresenter::SlotSendMQToWeb,
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+// The global pool is waited for when the application ends, unlike a detached thread.
+void CLS_BurnPresenter::StartRetentionCleanUp()
+{
+    QThreadPool::globalInstance()->start([] {
+        CLS_DBOperation dbOperation(s_qstrStoreName);
+        dbOperation.DeleteExpiredJobs(n_RetentionDays);
+    });
+}
+
+void CLS_BurnPresenter::SlotTmrDeleteDBTask()
+{
+    StartRetentionCleanUp();
+}
+
+void CLS_BurnPresenter::DealWebSoketMsg(QString _qstrMsg)
+{
+    QJsonObject qjsonMsg;
+    if (!ParseHostText("CLS_BurnPresenter::DealWebSoketMsg", _qstrMsg, qjsonMsg))
+        return;
+    BURN_LOG(n_BurnLogLevel_Info, "fun=%s, _qstrMsg=%s", "CLS_BurnPresenter::DealWebSoketMsg",
+             Utf8(_qstrMsg).constData());
+    const BurnMsgInfo stInfo = ParseInboundMsg(_qstrMsg, qjsonMsg);
+    if (HasTimestamp(qjsonMsg)) {
+        DealTimestampedMsg(stInfo);
+        return;
+    }
+    DealDirectMsg(qjsonMsg, stInfo);
+}
+
+void CLS_BurnPresenter::DealDirectMsg(const QJsonObject& _qjsonMsg, const BurnMsgInfo& _stInfo)
+{
+    if (!_stInfo.qstrJobId.isEmpty()) {
+        SaveJobInfo(_stInfo.qstrJobId, JobFileName(_stInfo), _stInfo.qstrMsg);
+        SetReplyRoute(_stInfo);
+    }
+    if (!RouteCommand(_stInfo))
+        return;
+    const QString qstrAck = BuildImmediateAck(_qjsonMsg, _stInfo.qstrCmd, m_blOneInstance);
+    emit signalSendMsg(n_OutgoingCode, qstrAck);
+    BURN_LOG(n_BurnLogLevel_Info, "fun=%s, qstrPackageMessage=%s", "CLS_BurnPresenter::DealWebSoketMsg",
+             Utf8(qstrAck).constData());
+}
+
+// Records the message, answers with a receipt and runs it only the first time.
+void CLS_BurnPresenter::DealTimestampedMsg(const BurnMsgInfo& _stInfo)
+{
+    bool blKnown = false;
+    {
+        CLS_DBOperation dbOperation(s_qstrStoreName);
+        blKnown = dbOperation.IsMsgExist(_stInfo.qstrJobId, _stInfo.qstrMsgId);
+        dbOperation.InsertMsgInfo(_stInfo, blKnown);
+    }
+    const QString qstrReceipt = BuildReceipt(_stInfo.qstrHead, _stInfo.qstrJobId, _stInfo.qstrCmd);
+    BURN_LOG(n_BurnLogLevel_Info, "[ack][%s] ", Utf8(qstrReceipt).constData());
+    emit signalSendMsg(n_ReceiptCode, qstrReceipt);
+    if (!blKnown)
+        RouteCommand(_stInfo);
+}
+
+// Hands the command to the bus; false for "CancelBurn", which is not acknowledged.
+bool CLS_BurnPresenter::RouteCommand(const BurnMsgInfo& _stInfo)
+{
+    CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();
+    const std::string strParam = Utf8(_stInfo.qstrCmdParam).toStdString();
+    const QString& qstrCmd = _stInfo.qstrCmd;
+    if (qstrCmd == QLatin1String("CancelBurn"))
+        return false;
+    if (qstrCmd == QLatin1String("ApplyBurn")) {
+        SetupMqProducer(_stInfo.qstrMsg);
+        pBus->ApplyBurn(strParam);
+    } else if (qstrCmd == QLatin1String("StartBurn")) {
+        pBus->StartBurn(strParam);
+    } else if (qstrCmd == QLatin1String("AddFile")) {
+        pBus->AddFile(strParam);
+    } else if (qstrCmd == QLatin1String("WriteLabel")) {
+        pBus->WriteLabel(strParam);
+    } else if (qstrCmd == QLatin1String("DoBurn")) {
+        pBus->DoBurn(strParam);
+    } else if (qstrCmd == QLatin1String("BurnDevCtrl")) {
+        SetupMqProducer(_stInfo.qstrMsg);
+        SetEventRoute(_stInfo);
+        pBus->BurnDevCtrl(strParam);
+    } else if (qstrCmd == QLatin1String("BurnDir")) {
+        pBus->BurnDir(strParam);
+    }
+    return true;
+}
+
+void CLS_BurnPresenter::SetReplyRoute(const BurnMsgInfo& _stInfo)
+{
+    const QString qstrKey = _stInfo.qstrJobId + _stInfo.qstrMsgId + _stInfo.qstrCmd + QStringLiteral("Reply");
+    QMutexLocker locker(&m_mutexRoute);
+    m_qmapSendMsgReqParam.insert(qstrKey, {_stInfo.qstrToken, _stInfo.qstrPlatform, _stInfo.qstrSender, _stInfo.qstrMsg});
+    m_qmapJobRouteKeys[_stInfo.qstrJobId].insert(qstrKey);
+}
+
+void CLS_BurnPresenter::SetEventRoute(const BurnMsgInfo& _stInfo)
+{
+    if (_stInfo.qstrEventId.isEmpty())
+        return;
+    QMutexLocker locker(&m_mutexEvent);
+    m_qmapEventRoute.insert(_stInfo.qstrEventId,
+                            {_stInfo.qstrToken, _stInfo.qstrPlatform, _stInfo.qstrSender, _stInfo.qstrMsg});
+}
+
+void CLS_BurnPresenter::DealWebSoketLogout(QString _qstrMsg)
+{
+    const QJsonObject qjsonParam = QStringToJsonObject(_qstrMsg).value(QStringLiteral("param")).toObject();
+    const QString qstrToken = qjsonParam.value(QStringLiteral("token")).toString();
+    const QString qstrPlatform = qjsonParam.value(QStringLiteral("platform")).toString();
+    const QString qstrSender = qjsonParam.value(QStringLiteral("sender")).toString();
+    QMutexLocker locker(&m_mutexRoute);
+    for (auto it = m_qmapSendMsgReqParam.begin(); it != m_qmapSendMsgReqParam.end(); ++it) {
+        if (it->qstrToken == qstrToken && it->qstrPlatform == qstrPlatform && it->qstrSender == qstrSender) {
+            for (QSet<QString>& qsetKeys : m_qmapJobRouteKeys)
+                qsetKeys.remove(it.key());
+            m_qmapSendMsgReqParam.erase(it);
+            return;
+        }
+    }
+}
+
+void CLS_BurnPresenter::DealWebSoketMsgAck(int _iCmd, QString _qstrMsg)
+{
+    const char szFun[] = "CLS_BurnPresenter::DealWebSoketMsgAck";
+    QJsonObject qjsonMsg;
+    if (!ParseHostText(szFun, _qstrMsg, qjsonMsg))
+        return;
+    BURN_LOG(n_BurnLogLevel_Info, "fun=%s, _intType=%d,_qstrMsg=%s", szFun, _iCmd, Utf8(_qstrMsg).constData());
+    const QJsonObject qjsonReply =
+        qjsonMsg.value(QStringLiteral("param")).toObject().value(QStringLiteral("param")).toObject();
+    BurnMsgInfo stInfo;
+    stInfo.qstrMsg = _qstrMsg;
+    stInfo.qstrCmd = qjsonReply.value(QStringLiteral("cmd")).toString();
+    stInfo.qstrJobId = qjsonReply.value(QStringLiteral("param")).toObject().value(QStringLiteral("JobId")).toString();
+    if (_iCmd != n_AckTimedOut && _iCmd != n_AckDelivered) {
+        BURN_LOG(n_BurnLogLevel_Info, "_intType error");
+        return;
+    }
+    stInfo.iAck = _iCmd == n_AckDelivered ? 1 : 0;
+    {
+        CLS_DBOperation dbOperation(s_qstrStoreName);
+        dbOperation.UpdateAckReceive(stInfo);
+    }
+    if (_iCmd == n_AckTimedOut)
+        PublishToMq(BuildTimeoutNotice(stInfo.qstrCmd, stInfo.qstrJobId));
+}
+
+void CLS_BurnPresenter::SlotSendMsgToWeb(QString _qstrJobId, QString _qstrParam, int _iStatus, QString _qstrMsgId)
+{
+    QReadLocker aliveLocker(&m_rwlockAlive);
+    if (!m_blAlive)
+        return;
+    const QString qstrReplyCmd = ReplyCommandOf(_qstrParam);
+    bool blStored = false;
+    {
+        CLS_DBOperation dbOperation(s_qstrStoreName);
+        blStored = dbOperation.IsJobExist(_qstrJobId);
+    }
+    if (blStored)
+        SendStoredReply(_qstrJobId, _qstrMsgId, qstrReplyCmd, _qstrParam, _iStatus);
+    else
+        SendDirectReply(_qstrJobId, _qstrMsgId, qstrReplyCmd, _qstrParam, _iStatus);
+}
+
+void CLS_BurnPresenter::SendDirectReply(const QString& _qstrJobId, const QString& _qstrMsgId,
+                                        const QString& _qstrReplyCmd, const QString& _qstrParam, int _iStatus)
+{
+    const char szFun[] = "CLS_BurnPresenter::SlotSendMsgToWeb";
+    const QString qstrRouteCmd =
+        _qstrReplyCmd == QLatin1String("BurnStatusReply") ? QStringLiteral("DoBurnReply") : _qstrReplyCmd;
+    const QString qstrKey = _qstrJobId + _qstrMsgId + qstrRouteCmd;
+    const ClientRoute stRoute = TakeReplyRoute(qstrKey);
+    if (stRoute.qstrMsg.isEmpty())
+        BURN_LOG(n_BurnLogLevel_Info, "fun=%s, m_qmapSendMsgReqParam[%s] empty!", szFun, Utf8(qstrKey).constData());
+    const QString qstrMessage = BuildDirectReply(stRoute.qstrMsg, QStringToJsonObject(_qstrParam), m_blOneInstance);
+    BURN_LOG(n_BurnLogLevel_Info, "fun=%s, qstrPackageMessage=%s", szFun, Utf8(qstrMessage).constData());
+    emit signalSendMsg(n_OutgoingCode, qstrMessage);
+    SaveJobInfo(_qstrJobId, _qstrReplyCmd, qstrMessage);
+    if (IsFinalJobState(_iStatus))
+        DropJobRoutes(_qstrJobId);
+}
+
+void CLS_BurnPresenter::SendStoredReply(const QString& _qstrJobId, const QString& _qstrMsgId,
+                                        const QString& _qstrReplyCmd, const QString& _qstrParam, int _iStatus)
+{
+    BurnMsgInfo stInfo;
+    stInfo.qstrJobId = _qstrJobId;
+    stInfo.qstrMsgId = _qstrMsgId;
+    stInfo.qstrCmd = _qstrReplyCmd;
+    stInfo.iJobState = _iStatus;
+    stInfo.qstrTimestamp = QString::number(QDateTime::currentMSecsSinceEpoch());
+    {
+        CLS_DBOperation dbOperation(s_qstrStoreName);
+        stInfo.qstrHead = dbOperation.GetCmdReqParam(_qstrJobId, RequestCommandOf(_qstrReplyCmd));
+        stInfo.qstrResponse =
+            BuildSendMessage(stInfo.qstrHead, QStringToJsonObject(_qstrParam), QDateTime::currentMSecsSinceEpoch());
+        dbOperation.InsertResponse(stInfo);
+    }
+    BURN_LOG(n_BurnLogLevel_Info, "[send][%s] ", Utf8(stInfo.qstrResponse).constData());
+    emit signalModSendMsg(n_OutgoingCode, stInfo.qstrResponse);
+    SaveJobInfo(_qstrJobId, _qstrReplyCmd, QString());
+}
+
+ClientRoute CLS_BurnPresenter::TakeReplyRoute(const QString& _qstrKey)
+{
+    QMutexLocker locker(&m_mutexRoute);
+    return m_qmapSendMsgReqParam.value(_qstrKey);
+}
+
+// The routes of a job that ended are never used again.
+void CLS_BurnPresenter::DropJobRoutes(const QString& _qstrJobId)
+{
+    QMutexLocker locker(&m_mutexRoute);
+    for (const QString& qstrKey : m_qmapJobRouteKeys.take(_qstrJobId))
+        m_qmapSendMsgReqParam.remove(qstrKey);
+}
+
+void CLS_BurnPresenter::SlotSendBurnDevCtrlToWeb(QString _qstrEventId, QString _qstrParam, int)
+{
+    QReadLocker aliveLocker(&m_rwlockAlive);
+    if (!m_blAlive)
+        return;
+    ClientRoute stRoute;
+    {
+        QMutexLocker locker(&m_mutexEvent);
+        stRoute = m_qmapEventRoute.value(_qstrEventId);
+    }
+    const QString qstrMessage = BuildDeviceEvent(stRoute, QStringToJsonObject(_qstrParam));
+    BURN_LOG(n_BurnLogLevel_Info, "fun=%s, qstrPackageMessage=%s", "CLS_BurnPresenter::SlotSendBurnDevCtrlToWeb",
+             Utf8(qstrMessage).constData());
+    emit signalSendMsg(n_OutgoingCode, qstrMessage);
+}
+
+void CLS_BurnPresenter::SaveJobInfo(QString _qstrJobId, QString _qstrFileName, QString _qstrContent)
+{
+    SaveGatewayJobInfo(s_szLogSource, _qstrJobId, _qstrFileName, _qstrContent);
+}
 
 void CLS_BurnPresenter::RecoverJobFromDB() {}
+
+void CLS_BurnPresenter::SlotRecoverJob() {}
+
+// Settings are taken once, from the first text that carries a usable "MQ" object.
+void CLS_BurnPresenter::SetupMqProducer(const QString& _qstrMsg)
+{
+    QMutexLocker locker(&m_mutexMqSetup);
+    if (m_pMqProducer) {
+        qInfo("m_pMqProducer != nullptr");
+        return;
+    }
+    const QJsonObject qjsonMq = MqSettingsOf(_qstrMsg);
+    if (qjsonMq.value(QStringLiteral("ip")).toString().isEmpty()) {
+        qInfo("mq ip = null");
+        return;
+    }
+    CLS_MqHelper::Init();
+    const std::string strBrokerUri = MqBrokerUri(qjsonMq);
+    const std::string strProducerCfg = MqProducerCfg(qjsonMq);
+    BURN_LOG(n_BurnLogLevel_Error, "生产者创建参数 qstrBrokerUri=%s,  qstrProducerCfg=%s", strBrokerUri.c_str(),
+             strProducerCfg.c_str());
+    auto* pMqHelper = new CLS_MqHelper();
+    pMqHelper->Configure(n_MqSrcType_Producer, strBrokerUri, strProducerCfg);
+    m_pMqProducer = pMqHelper;
+    m_pMqThread = new QThread();
+    connect(m_pMqThread, &QThread::started, this, &CLS_BurnPresenter::SlotCreatMqProducer,
+            static_cast<Qt::ConnectionType>(Qt::DirectConnection | Qt::UniqueConnection));
+    m_pMqThread->start(QThread::InheritPriority);
+}
+
+// Queue thread: retries until the producer is up or the gateway goes away.
+void CLS_BurnPresenter::SlotCreatMqProducer()
+{
+    if (!m_pMqProducer) {
+        qDebug("m_pMqProducer == NULL");
+        return;
+    }
+    m_pMqProducer->ConnectUntilReady(m_blStopping);
+}
+
+void CLS_BurnPresenter::SlotSendMQToWeb(QString _qstrParam)
+{
+    PublishToMq(_qstrParam);
+}
+
+void CLS_BurnPresenter::PublishToMq(const QString& _qstrMsg)
+{
+    if (!m_pMqProducer)
+        return;
+    QByteArray qbaText = _qstrMsg.toUtf8();
+    mq_msg_t stMsg = {};
+    stMsg.data = qbaText.data();
+    const char szFun[] = "CLS_BurnPresenter::SlotSendMQToWeb";
+    if (m_pMqProducer->MqProducerSend(&stMsg))
+        BURN_LOG(n_BurnLogLevel_Notice, "fun=%s, pmsgMq=%s", szFun, qbaText.constData());
+    else
+        BURN_LOG(n_BurnLogLevel_Info, "fun=%s, mq_producer_send failed", szFun);
+}

@@ -1,10 +1,24 @@
 // The message gateway between the host and the burn bus: parses inbound messages,
-// keeps reply routes and turns bus replies into outgoing messages. Owned by the
-// plug-in object; its entry points run on the host thread.
+// keeps reply routes, acknowledges, runs the acknowledged protocol against the job
+// store and turns bus replies and device events into outgoing messages. Owned by the
+// plug-in object; entry points and timers run on the host thread, the reply slots on
+// the bus thread that emits them, the producer connection on a queue thread.
 #pragma once
 
+#include <QMap>
+#include <QMutex>
 #include <QObject>
+#include <QReadWriteLock>
+#include <QSet>
 #include <QString>
+
+#include <atomic>
+
+#include "BurnMessageFormat.h"
+
+class CLS_MqHelper;
+class QThread;
+class QTimer;
 
 class CLS_BurnPresenter : public QObject
 {
@@ -19,7 +33,59 @@ public:
     void DealWebSoketMsgAck(int _iCmd, QString _qstrMsg);
     void RecoverJobFromDB();
 
+    // The per-job file writer: "BurnStatusReply" removes the job's folder.
+    static void SaveJobInfo(QString _qstrJobId, QString _qstrFileName, QString _qstrContent);
+
 Q_SIGNALS:
     void signalSendMsg(int _iCmd, QString _qstrMsg);
     void signalModSendMsg(int _iCmd, QString _qstrMsg);
+
+private Q_SLOTS:
+    void SlotSendMsgToWeb(QString _qstrJobId, QString _qstrParam, int _iStatus, QString _qstrMsgId);
+    void SlotSendBurnDevCtrlToWeb(QString _qstrEventId, QString _qstrParam, int _iStatus);
+    void SlotSendMQToWeb(QString _qstrParam);
+    void SlotCreatMqProducer();
+    void SlotRecoverJob();
+    void SlotTmrDeleteDBTask();
+
+private:
+    void ReadShellConfig();
+    void ConnectBus();
+    void StartRetentionCleanUp();
+
+    // Inbound.
+    void DealDirectMsg(const QJsonObject& _qjsonMsg, const BurnMsgInfo& _stInfo);
+    void DealTimestampedMsg(const BurnMsgInfo& _stInfo);
+    bool RouteCommand(const BurnMsgInfo& _stInfo);
+    void SetReplyRoute(const BurnMsgInfo& _stInfo);
+    void SetEventRoute(const BurnMsgInfo& _stInfo);
+
+    // Outbound.
+    void SendDirectReply(const QString& _qstrJobId, const QString& _qstrMsgId, const QString& _qstrReplyCmd,
+                         const QString& _qstrParam, int _iStatus);
+    void SendStoredReply(const QString& _qstrJobId, const QString& _qstrMsgId, const QString& _qstrReplyCmd,
+                         const QString& _qstrParam, int _iStatus);
+    ClientRoute TakeReplyRoute(const QString& _qstrKey);
+    void DropJobRoutes(const QString& _qstrJobId);
+
+    // Queue.
+    void SetupMqProducer(const QString& _qstrMsg);
+    void PublishToMq(const QString& _qstrMsg);
+
+    bool m_blOneInstance = false;
+    CLS_MqHelper* m_pMqProducer = nullptr;
+    QMutex m_mutexMqSetup;
+    QThread* m_pMqThread = nullptr;
+    std::atomic<bool> m_blStopping{false};
+
+    QMutex m_mutexRoute;
+    QTimer* m_pTmrDeleteDB = nullptr;
+    QMap<QString, ClientRoute> m_qmapSendMsgReqParam;
+    QMap<QString, QSet<QString>> m_qmapJobRouteKeys;  // job id -> its keys in m_qmapSendMsgReqParam
+    QMutex m_mutexEvent;
+    QMap<QString, ClientRoute> m_qmapEventRoute;
+
+    // Bus threads run the reply slots; destruction waits until none is inside one.
+    QReadWriteLock m_rwlockAlive;
+    bool m_blAlive = true;
 };

@@ -2,7 +2,7 @@
 // probe of publisher job files.
 #include <QtTest>
 
-#include "CLS_OperateFile.h"
+#include "FileOpt/CLS_OperateFile.h"
 #include "CommonFun.h"
 #include "LogRecorder.h"
 #include "PublicCommonFun.h"
