@@ -103,6 +103,7 @@ int main(int argc, char** argv)
     std::unique_ptr<QObject> pRelay;
     if (stOptions.blStdio) {
         pRelay = std::make_unique<CLS_StdioRelay>(&burnHost);
+        fprintf(stderr, "burnhost: ready on standard input\n");
     } else {
         auto pWebSocket = std::make_unique<CLS_WebSocketRelay>(&burnHost, stOptions.iAckTimeoutSec);
         if (!pWebSocket->Listen(stOptions.qhostListen, static_cast<quint16>(stOptions.iPort), qstrError))
