@@ -7,6 +7,15 @@ namespace
 {
 const char s_szLogSource[] = "common\\include\\libos\\AliveMsgBinding";
 int s_iLoaded = 0;
+const LibLoaderSpec s_stLoader = {
+    s_szLogSource,
+    "alivemsg_init_lib",
+    "alivemsg.dll",
+    "alivemsg_load_lib:path == NULL",
+    "alivemsg_load_lib:path == NULL",
+    nullptr,
+    "alivemsg_lib failed. err=",
+    true};
 
 #define BURN_API_TABLE "AliveMsgApiTable.h"
 #include "BurnApiGenPointers.inc"
@@ -22,33 +31,10 @@ void ResolveEntries(QLibrary& _qlib)
 
 BURN_EXPORT int alivemsg_init_lib(const char* _szDir)
 {
-    char szPath[CLS_LibLoader::n_PathBufferSize] = {0};
-    if (!_szDir) {
-        BURN_LOG(n_BurnLogLevel_Error, "alivemsg_load_lib:path == NULL");
-        return 0;
-    }
-    if (!CLS_LibLoader::ComposePath(_szDir, "alivemsg.dll", szPath)) {
-        BURN_LOG(n_BurnLogLevel_Error, "alivemsg_init_lib:path too long, dir=%s", _szDir);
-        return 0;
-    }
-    return alivemsg_load_lib(szPath);
+    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &alivemsg_load_lib);
 }
 
 BURN_EXPORT int alivemsg_load_lib(const char* _szPath)
 {
-    if (s_iLoaded)
-        return 1;
-    if (!_szPath) {
-        BURN_LOG(n_BurnLogLevel_Error, "alivemsg_load_lib:path == NULL");
-        return 0;
-    }
-    QLibrary qlib;
-    QString qstrError;
-    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
-        BURN_LOG(n_BurnLogLevel_Error, "alivemsg_lib failed. err=%s _path = %s", qUtf8Printable(qstrError), _szPath);
-        return 0;
-    }
-    ResolveEntries(qlib);
-    s_iLoaded = 1;
-    return 1;
+    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
 }

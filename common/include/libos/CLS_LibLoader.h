@@ -5,6 +5,19 @@
 #include <QLibrary>
 #include <QString>
 
+// The texts and the file of one library's loader pair.
+struct LibLoaderSpec
+{
+    const char* szLogSource;
+    const char* szInitName;      // names the init in the over-long-path line
+    const char* szFileName;      // appended to the directory by the init
+    const char* szInitNullLine;  // the init got no directory
+    const char* szLoadNullLine;  // the load got no path (null: nothing is written)
+    const char* szLoadedLine;    // written by a load that finds the library bound (null: nothing)
+    const char* szFailPrefix;    // before the loader's error text
+    bool blFailNamesPath;        // the failure line ends with " _path = <path>"
+};
+
 class CLS_LibLoader
 {
 public:
@@ -17,6 +30,14 @@ public:
     // Opens the file; it stays loaded for the rest of the process even after _qlib goes
     // away. On failure _qstrError is a text naming the path.
     static bool Open(const char* _szPath, QLibrary& _qlib, QString& _qstrError);
+
+    // An init function: composes <dir><file name> and hands it to the load function.
+    static int InitFromDir(const LibLoaderSpec& _stSpec, const char* _szDir, int (*_pfnLoad)(const char*));
+
+    // A load function: opens the file once, looks the entries up, sets _iLoaded.
+    // Later calls return 1 without touching the file system.
+    static int LoadOnce(const LibLoaderSpec& _stSpec, int& _iLoaded, const char* _szPath,
+                        void (*_pfnResolve)(QLibrary&));
 
     // The entry exported under _szName, or null when the library has none.
     template <typename T>

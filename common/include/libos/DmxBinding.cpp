@@ -10,6 +10,15 @@ namespace
 {
 const char s_szLogSource[] = "common\\include\\libos\\DmxBinding";
 int s_iLoaded = 0;
+const LibLoaderSpec s_stLoader = {
+    s_szLogSource,
+    "dmx_init",
+    "/BurnModuleFile/DMX/wp_nwc.dll",
+    "dmx_init _path == NULL",
+    "LoadDMXAPI:path == nullptr",
+    "LoadDMXAPI is loaded ",
+    "LoadDMXAPI error: ",
+    false};
 
 #define BURN_API_TABLE "DmxNwcApiTable.h"
 #include "BurnApiGenPointers.inc"
@@ -35,37 +44,12 @@ void TakeReply(char*& _szReply, std::string& _strReply)
 
 int dmx_init(const char* _szDir)
 {
-    char szPath[CLS_LibLoader::n_PathBufferSize] = {0};
-    if (!_szDir) {
-        BURN_LOG(n_BurnLogLevel_Error, "%s %s", "dmx_init", "_path == NULL");
-        return 0;
-    }
-    if (!CLS_LibLoader::ComposePath(_szDir, "/BurnModuleFile/DMX/wp_nwc.dll", szPath)) {
-        BURN_LOG(n_BurnLogLevel_Error, "dmx_init:path too long, dir=%s", _szDir);
-        return 0;
-    }
-    return DMX_loadDll(szPath);
+    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &DMX_loadDll);
 }
 
 int DMX_loadDll(const char* _szPath)
 {
-    if (s_iLoaded) {
-        BURN_LOG(n_BurnLogLevel_Error, "LoadDMXAPI is loaded ");
-        return 1;
-    }
-    if (!_szPath) {
-        BURN_LOG(n_BurnLogLevel_Error, "LoadDMXAPI:path == nullptr");
-        return 0;
-    }
-    QLibrary qlib;
-    QString qstrError;
-    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
-        BURN_LOG(n_BurnLogLevel_Error, "LoadDMXAPI error: %s", qUtf8Printable(qstrError));
-        return 0;
-    }
-    ResolveEntries(qlib);
-    s_iLoaded = 1;
-    return 1;
+    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
 }
 
 void* DMX_getDev(const char* _szIp, int _iPort, int _iFlag)

@@ -7,6 +7,15 @@ namespace
 {
 const char s_szLogSource[] = "common\\include\\libos\\IoCtrlBinding";
 int s_iLoaded = 0;
+const LibLoaderSpec s_stLoader = {
+    s_szLogSource,
+    "burnsdkioctrl_init",
+    "BurnSdkIOCTL.dll",
+    "burnsdkioctrl_init:path == NULL",
+    nullptr,
+    nullptr,
+    "",
+    false};
 
 #define BURN_API_TABLE "IoCtrlApiTable.h"
 #include "BurnApiGenPointers.inc"
@@ -25,31 +34,10 @@ void ResolveEntries(QLibrary& _qlib)
 
 int burnsdkioctrl_init(const char* _szDir)
 {
-    char szPath[CLS_LibLoader::n_PathBufferSize] = {0};
-    if (!_szDir) {
-        BURN_LOG(n_BurnLogLevel_Error, "burnsdkioctrl_init:path == NULL");
-        return 0;
-    }
-    if (!CLS_LibLoader::ComposePath(_szDir, "BurnSdkIOCTL.dll", szPath)) {
-        BURN_LOG(n_BurnLogLevel_Error, "burnsdkioctrl_init:path too long, dir=%s", _szDir);
-        return 0;
-    }
-    return burnsdkioctrl_load_lib(szPath);
+    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &burnsdkioctrl_load_lib);
 }
 
 int burnsdkioctrl_load_lib(const char* _szPath)
 {
-    if (s_iLoaded)
-        return 1;
-    if (!_szPath)
-        return 0;
-    QLibrary qlib;
-    QString qstrError;
-    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
-        BURN_LOG(n_BurnLogLevel_Error, "%s", qUtf8Printable(qstrError));
-        return 0;
-    }
-    ResolveEntries(qlib);
-    s_iLoaded = 1;
-    return 1;
+    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
 }

@@ -10,6 +10,15 @@ namespace
 {
 const char s_szLogSource[] = "common\\include\\libos\\LibOsBinding";
 int s_iLoaded = 0;
+const LibLoaderSpec s_stLoader = {
+    s_szLogSource,
+    "libos_init",
+    "/win32_libos.dll",
+    "notesbus_load_lib:path == NULL",
+    "load_libos_lib:path == NULL\r\n",
+    nullptr,
+    "",
+    false};
 
 #define BURN_API_TABLE "LibOsApiTable.h"
 #include "BurnApiGenPointers.inc"
@@ -18,6 +27,15 @@ void ResolveEntries(QLibrary& _qlib)
 {
 #include "BurnApiGenResolve.inc"
 }
+
+// From here on the module's own log lines go to the library.
+void ResolveAndBindLog(QLibrary& _qlib)
+{
+    ResolveEntries(_qlib);
+    g_pfnModuleLogMsg.store(s_pfn_log_msg, std::memory_order_release);
+    g_pfnModuleLogDebugPuts.store(s_pfn_log_debug_puts, std::memory_order_release);
+    g_pfnModuleLogDebugEx.store(s_pfn_log_debug_ex, std::memory_order_release);
+}
 }  // namespace
 
 #include "BurnApiGenForwarders.inc"
@@ -25,37 +43,10 @@ void ResolveEntries(QLibrary& _qlib)
 
 int libos_init(const char* _szDir)
 {
-    char szPath[CLS_LibLoader::n_PathBufferSize] = {0};
-    if (!_szDir) {
-        BURN_LOG(n_BurnLogLevel_Error, "notesbus_load_lib:path == NULL");
-        return 0;
-    }
-    if (!CLS_LibLoader::ComposePath(_szDir, "/win32_libos.dll", szPath)) {
-        BURN_LOG(n_BurnLogLevel_Error, "libos_init:path too long, dir=%s", _szDir);
-        return 0;
-    }
-    return load_libos_lib(szPath);
+    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &load_libos_lib);
 }
 
 int load_libos_lib(const char* _szPath)
 {
-    if (s_iLoaded)
-        return 1;
-    if (!_szPath) {
-        BURN_LOG(n_BurnLogLevel_Error, "load_libos_lib:path == NULL\r\n");
-        return 0;
-    }
-    QLibrary qlib;
-    QString qstrError;
-    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
-        BURN_LOG(n_BurnLogLevel_Error, "%s", qUtf8Printable(qstrError));
-        return 0;
-    }
-    ResolveEntries(qlib);
-    // From here on the module's own log lines go to the library.
-    g_pfnModuleLogMsg.store(s_pfn_log_msg, std::memory_order_release);
-    g_pfnModuleLogDebugPuts.store(s_pfn_log_debug_puts, std::memory_order_release);
-    g_pfnModuleLogDebugEx.store(s_pfn_log_debug_ex, std::memory_order_release);
-    s_iLoaded = 1;
-    return 1;
+    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveAndBindLog);
 }

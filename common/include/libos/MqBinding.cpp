@@ -9,6 +9,16 @@ namespace
 {
 const char s_szLogSource[] = "common\\include\\libos\\MqBinding";
 int s_iLoaded = 0;
+// mq_init builds its path itself; the init texts are unused.
+const LibLoaderSpec s_stLoader = {
+    s_szLogSource,
+    "mq_init",
+    "/win32_mq.dll",
+    "",
+    "mq_load_lib:path == NULL\r\n",
+    nullptr,
+    "",
+    false};
 
 #define BURN_API_TABLE "MqApiTable.h"
 #include "BurnApiGenPointers.inc"
@@ -39,19 +49,5 @@ int mq_init(const char* _szDir)
 
 int mq_load_lib(const char* _szPath)
 {
-    if (s_iLoaded)
-        return 1;
-    if (!_szPath) {
-        BURN_LOG(n_BurnLogLevel_Error, "mq_load_lib:path == NULL\r\n");
-        return 0;
-    }
-    QLibrary qlib;
-    QString qstrError;
-    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
-        BURN_LOG(n_BurnLogLevel_Error, "%s", qUtf8Printable(qstrError));
-        return 0;
-    }
-    ResolveEntries(qlib);
-    s_iLoaded = 1;
-    return 1;
+    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
 }

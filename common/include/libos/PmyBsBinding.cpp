@@ -7,6 +7,15 @@ namespace
 {
 const char s_szLogSource[] = "common\\include\\libos\\PmyBsBinding";
 int s_iLoaded = 0;
+const LibLoaderSpec s_stLoader = {
+    s_szLogSource,
+    "PMY4200_init_lib",
+    "/PMYBurnSvcSdk.dll",
+    "PMY4200_init_lib:path == nullptr\r\n",
+    "PMY4200_load_lib:path == nullptr\r\n",
+    nullptr,
+    "",
+    false};
 
 #define BURN_API_TABLE "PmyBsApiTable.h"
 #include "BurnApiGenPointers.inc"
@@ -22,33 +31,10 @@ void ResolveEntries(QLibrary& _qlib)
 
 int PMY4200_init_lib(const char* _szDir)
 {
-    char szPath[CLS_LibLoader::n_PathBufferSize] = {0};
-    if (!_szDir) {
-        BURN_LOG(n_BurnLogLevel_Error, "PMY4200_init_lib:path == nullptr\r\n");
-        return 0;
-    }
-    if (!CLS_LibLoader::ComposePath(_szDir, "/PMYBurnSvcSdk.dll", szPath)) {
-        BURN_LOG(n_BurnLogLevel_Error, "PMY4200_init_lib:path too long, dir=%s", _szDir);
-        return 0;
-    }
-    return PMY4200_load_lib(szPath);
+    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &PMY4200_load_lib);
 }
 
 int PMY4200_load_lib(const char* _szPath)
 {
-    if (s_iLoaded)
-        return 1;
-    if (!_szPath) {
-        BURN_LOG(n_BurnLogLevel_Error, "PMY4200_load_lib:path == nullptr\r\n");
-        return 0;
-    }
-    QLibrary qlib;
-    QString qstrError;
-    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
-        BURN_LOG(n_BurnLogLevel_Error, "%s", qUtf8Printable(qstrError));
-        return 0;
-    }
-    ResolveEntries(qlib);
-    s_iLoaded = 1;
-    return 1;
+    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
 }

@@ -7,6 +7,15 @@ namespace
 {
 const char s_szLogSource[] = "common\\include\\libos\\WebServiceBinding";
 int s_iLoaded = 0;
+const LibLoaderSpec s_stLoader = {
+    s_szLogSource,
+    "webservice_init_lib",
+    "/win32_webservice_sdk.dll",
+    "webservice_init_lib:path == nullptr\r\n",
+    "load_webservice_lib:path == nullptr\r\n",
+    nullptr,
+    "",
+    false};
 
 #define BURN_API_TABLE "WebServiceApiTable.h"
 #include "BurnApiGenPointers.inc"
@@ -22,33 +31,10 @@ void ResolveEntries(QLibrary& _qlib)
 
 int webservice_init_lib(const char* _szDir)
 {
-    char szPath[CLS_LibLoader::n_PathBufferSize] = {0};
-    if (!_szDir) {
-        BURN_LOG(n_BurnLogLevel_Error, "webservice_init_lib:path == nullptr\r\n");
-        return 0;
-    }
-    if (!CLS_LibLoader::ComposePath(_szDir, "/win32_webservice_sdk.dll", szPath)) {
-        BURN_LOG(n_BurnLogLevel_Error, "webservice_init_lib:path too long, dir=%s", _szDir);
-        return 0;
-    }
-    return load_webservice_lib(szPath);
+    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &load_webservice_lib);
 }
 
 int load_webservice_lib(const char* _szPath)
 {
-    if (s_iLoaded)
-        return 1;
-    if (!_szPath) {
-        BURN_LOG(n_BurnLogLevel_Error, "load_webservice_lib:path == nullptr\r\n");
-        return 0;
-    }
-    QLibrary qlib;
-    QString qstrError;
-    if (!CLS_LibLoader::Open(_szPath, qlib, qstrError)) {
-        BURN_LOG(n_BurnLogLevel_Error, "%s", qUtf8Printable(qstrError));
-        return 0;
-    }
-    ResolveEntries(qlib);
-    s_iLoaded = 1;
-    return 1;
+    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
 }
