@@ -24,7 +24,7 @@ CLS_SignalWatcher::CLS_SignalWatcher(QObject* _pParent) : QObject(_pParent)
     stAction.sa_flags = SA_RESTART;
     sigaction(SIGINT, &stAction, nullptr);
     sigaction(SIGTERM, &stAction, nullptr);
-    // A reader that went away must not kill the host through a write on stdout.
+    // A reader that went away must not kill the program through a write on stdout.
     signal(SIGPIPE, SIG_IGN);
 }
 

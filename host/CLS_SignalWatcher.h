@@ -1,5 +1,5 @@
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread, so the host can
-// stop cleanly (DeleteModule) instead of dying inside the module.
+// Turns SIGINT and SIGTERM into a Qt signal on the main thread, so a program (the
+// host, the simulator) stops cleanly instead of dying mid-work. Owned by main.
 #pragma once
 
 #include <QObject>

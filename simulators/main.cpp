@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "CLS_PubSimSignalWatcher.h"
+#include "CLS_SignalWatcher.h"
 #include "CLS_PubSimulator.h"
 #include "PubSimOptions.h"
 
@@ -23,9 +23,9 @@ int main(int _iArgc, char* _arrArgv[])
         std::fputs(qPrintable(stOptions.qstrHelpText), stdout);
         return 0;
     }
-    CLS_PubSimSignalWatcher signalWatcher;
+    CLS_SignalWatcher signalWatcher;
     CLS_PubSimulator simulator(stOptions);
-    QObject::connect(&signalWatcher, &CLS_PubSimSignalWatcher::signalStopRequested, &simulator,
+    QObject::connect(&signalWatcher, &CLS_SignalWatcher::signalStopRequested, &simulator,
                      &CLS_PubSimulator::SlotStop);
     QObject::connect(&simulator, &CLS_PubSimulator::signalFinished, &qapp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
