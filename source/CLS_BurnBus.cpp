@@ -519,7 +519,7 @@ int CLS_BurnBus::StartBurnEx(std::string _strMsg, bool _blSendReply, BurnResultI
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
     int iRet = n_BurnBusResult_NoJob;
     BurnJobInfo stJob;
-    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    CLS_AutoBase* pBackend = JobBackend(qstrJobId, &stJob);
     if (pBackend) {
         iRet = pBackend->StartBurn(ToUtf8(qstrJobId), ToUtf8(ReadText(qjsonReq, "CDType")),
                                    ToUtf8(ReadText(qjsonReq, "CDTitle")), ToUtf8(ReadText(qjsonReq, "CDCover")),
@@ -536,6 +536,17 @@ int CLS_BurnBus::StartBurnEx(std::string _strMsg, bool _blSendReply, BurnResultI
     return iRet;
 }
 
+// The backend of a registered job (its record copied out when asked); null otherwise.
+CLS_AutoBase* CLS_BurnBus::JobBackend(const QString& _qstrJobId, BurnJobInfo* _pJob) const
+{
+    BurnJobInfo stJob;
+    if (!FindJobInList(_qstrJobId, stJob))
+        return nullptr;
+    if (_pJob)
+        *_pJob = stJob;
+    return CLS_AutoBase::GetInstance(stJob.iBurnDev);
+}
+
 int CLS_BurnBus::AddFileEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
 {
     BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::AddFileEx", _strMsg.c_str());
@@ -545,8 +556,7 @@ int CLS_BurnBus::AddFileEx(std::string _strMsg, bool _blSendReply, BurnResultInf
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
     BurnFileTask stTask = ReadFileTask(qstrJobId, qjsonReq.value(QStringLiteral("FileList")).toArray());
     int iRet = n_BurnBusResult_NoJob;
-    BurnJobInfo stJob;
-    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    CLS_AutoBase* pBackend = JobBackend(qstrJobId);
     if (pBackend)
         iRet = pBackend->AddFile(ToUtf8(qstrJobId), stTask, pResult);
     if (_blSendReply)
@@ -562,8 +572,7 @@ int CLS_BurnBus::WriteLabelEx(std::string _strMsg, bool _blSendReply, BurnResult
     const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
     int iRet = n_BurnBusResult_NoJob;
-    BurnJobInfo stJob;
-    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    CLS_AutoBase* pBackend = JobBackend(qstrJobId);
     if (pBackend)
         iRet = pBackend->WriteLabel(ToUtf8(qstrJobId), _strMsg, pResult);
     if (_blSendReply)
@@ -579,8 +588,7 @@ int CLS_BurnBus::DoBurnEx(std::string _strMsg, bool _blSendReply, BurnResultInfo
     const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
     int iRet = n_BurnBusResult_NoJob;
-    BurnJobInfo stJob;
-    CLS_AutoBase* pBackend = FindJobInList(qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    CLS_AutoBase* pBackend = JobBackend(qstrJobId);
     if (!pBackend)
         pResult->qstrErrMsg = QStringLiteral("[任务不存在]") + qstrJobId;
     else

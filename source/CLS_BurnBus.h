@@ -116,6 +116,7 @@ private:
     void BurnDirReply(const std::string& _strMsg, int _iRet, const BurnResultInfo& _stResult);
 
     // Command steps.
+    CLS_AutoBase* JobBackend(const QString& _qstrJobId, BurnJobInfo* _pJob = nullptr) const;
     int RegisterJob(const QJsonObject& _qjsonReq, const std::string& _strMsg, BurnResultInfo* _pResult,
                     QJsonArray& _qjsonDelJobId);
     void EmitCommandReply(const char* _szCmd, const QJsonObject& _qjsonReq, int _iRet,
