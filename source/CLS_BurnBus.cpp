@@ -547,6 +547,29 @@ CLS_AutoBase* CLS_BurnBus::JobBackend(const QString& _qstrJobId, BurnJobInfo* _p
     return CLS_AutoBase::GetInstance(stJob.iBurnDev);
 }
 
+// The shape every command on a registered job shares: log, parse, find the job's
+// backend, run the command on it, reply. Without a registered job the result is -5
+// and _szMissingMsg (when given) plus the job id goes into "errMsg".
+int CLS_BurnBus::RunJobCommand(const char* _szFun, const char* _szReplyCmd, const std::string& _strMsg,
+                               bool _blSendReply, BurnResultInfo* _pResult, const char* _szMissingMsg,
+                               const JobCommand& _fnCommand)
+{
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", _szFun, _strMsg.c_str());
+    BurnResultInfo stLocal;
+    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
+    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
+    const QString qstrJobId = ReadText(qjsonReq, "JobId");
+    int iRet = n_BurnBusResult_NoJob;
+    if (CLS_AutoBase* pBackend = JobBackend(qstrJobId))
+        iRet = _fnCommand(pBackend, qstrJobId, qjsonReq, pResult);
+    else if (_szMissingMsg)
+        pResult->qstrErrMsg = QString::fromUtf8(_szMissingMsg) + qstrJobId;
+    if (_blSendReply)
+        EmitCommandReply(_szReplyCmd, qjsonReq, iRet, *pResult);
+    return iRet;
+}
+
+// The file list is read (and sources hidden on request) before the job is looked up.
 int CLS_BurnBus::AddFileEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
 {
     BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::AddFileEx", _strMsg.c_str());
@@ -556,8 +579,7 @@ int CLS_BurnBus::AddFileEx(std::string _strMsg, bool _blSendReply, BurnResultInf
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
     BurnFileTask stTask = ReadFileTask(qstrJobId, qjsonReq.value(QStringLiteral("FileList")).toArray());
     int iRet = n_BurnBusResult_NoJob;
-    CLS_AutoBase* pBackend = JobBackend(qstrJobId);
-    if (pBackend)
+    if (CLS_AutoBase* pBackend = JobBackend(qstrJobId))
         iRet = pBackend->AddFile(ToUtf8(qstrJobId), stTask, pResult);
     if (_blSendReply)
         EmitCommandReply("AddFileReply", qjsonReq, iRet, *pResult);
@@ -566,38 +588,23 @@ int CLS_BurnBus::AddFileEx(std::string _strMsg, bool _blSendReply, BurnResultInf
 
 int CLS_BurnBus::WriteLabelEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
 {
-    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::WriteLabelEx", _strMsg.c_str());
-    BurnResultInfo stLocal;
-    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
-    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
-    const QString qstrJobId = ReadText(qjsonReq, "JobId");
-    int iRet = n_BurnBusResult_NoJob;
-    CLS_AutoBase* pBackend = JobBackend(qstrJobId);
-    if (pBackend)
-        iRet = pBackend->WriteLabel(ToUtf8(qstrJobId), _strMsg, pResult);
-    if (_blSendReply)
-        EmitCommandReply("WriteLabelReply", qjsonReq, iRet, *pResult);
-    return iRet;
+    return RunJobCommand("CLS_BurnBus::WriteLabelEx", "WriteLabelReply", _strMsg, _blSendReply, _pResult, nullptr,
+                         [&_strMsg](CLS_AutoBase* _pBackend, const QString& _qstrJobId, const QJsonObject&,
+                                    BurnResultInfo* _pRes) {
+                             return _pBackend->WriteLabel(ToUtf8(_qstrJobId), _strMsg, _pRes);
+                         });
 }
 
 int CLS_BurnBus::DoBurnEx(std::string _strMsg, bool _blSendReply, BurnResultInfo* _pResult)
 {
-    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, _qstrMsg=%s", "CLS_BurnBus::DoBurnEx", _strMsg.c_str());
-    BurnResultInfo stLocal;
-    BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
-    const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
-    const QString qstrJobId = ReadText(qjsonReq, "JobId");
-    int iRet = n_BurnBusResult_NoJob;
-    CLS_AutoBase* pBackend = JobBackend(qstrJobId);
-    if (!pBackend)
-        pResult->qstrErrMsg = QStringLiteral("[任务不存在]") + qstrJobId;
-    else
-        iRet = pBackend->DoBurn(ToUtf8(qstrJobId), pResult);
-    if (pBackend && iRet == 0)
-        SetJobStarted(qstrJobId, ReadText(qjsonReq, "msgId"));
-    if (_blSendReply)
-        EmitCommandReply("DoBurnReply", qjsonReq, iRet, *pResult);
-    return iRet;
+    return RunJobCommand("CLS_BurnBus::DoBurnEx", "DoBurnReply", _strMsg, _blSendReply, _pResult, "[任务不存在]",
+                         [this](CLS_AutoBase* _pBackend, const QString& _qstrJobId, const QJsonObject& _qjsonReq,
+                                BurnResultInfo* _pRes) {
+                             const int iRet = _pBackend->DoBurn(ToUtf8(_qstrJobId), _pRes);
+                             if (iRet == 0)
+                                 SetJobStarted(_qstrJobId, ReadText(_qjsonReq, "msgId"));
+                             return iRet;
+                         });
 }
 
 void CLS_BurnBus::EmitCommandReply(const char* _szCmd, const QJsonObject& _qjsonReq, int _iRet,

@@ -116,6 +116,10 @@ private:
     void BurnDirReply(const std::string& _strMsg, int _iRet, const BurnResultInfo& _stResult);
 
     // Command steps.
+    using JobCommand =
+        std::function<int(CLS_AutoBase*, const QString& _qstrJobId, const QJsonObject& _qjsonReq, BurnResultInfo*)>;
+    int RunJobCommand(const char* _szFun, const char* _szReplyCmd, const std::string& _strMsg, bool _blSendReply,
+                      BurnResultInfo* _pResult, const char* _szMissingMsg, const JobCommand& _fnCommand);
     CLS_AutoBase* JobBackend(const QString& _qstrJobId, BurnJobInfo* _pJob = nullptr) const;
     int RegisterJob(const QJsonObject& _qjsonReq, const std::string& _strMsg, BurnResultInfo* _pResult,
                     QJsonArray& _qjsonDelJobId);

@@ -127,6 +127,16 @@ struct TestAmqpMessage
     int iDeliveryMode = 0;  // 2: persistent
 };
 
+// In a test function: the node, or a skip (not installed, outside CI), or a failure.
+#define BURN_ACQUIRE_BROKER(broker)                                                            \
+    do {                                                                                       \
+        QString qstrWhy__;                                                                     \
+        const CLS_TestBroker::Availability availability__ = (broker).Acquire(qstrWhy__);      \
+        if (availability__ == CLS_TestBroker::Availability::n_Skip)                            \
+            QSKIP(qPrintable(qstrWhy__));                                                      \
+        QVERIFY2(availability__ == CLS_TestBroker::Availability::n_Ready, qPrintable(qstrWhy__)); \
+    } while (0)
+
 // A direct rabbitmq-c connection with one channel, independent of the library under test.
 class CLS_TestAmqpClient
 {

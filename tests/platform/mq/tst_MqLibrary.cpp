@@ -117,11 +117,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QString qstrWhy;
-        const CLS_TestBroker::Availability availability = m_broker.Acquire(qstrWhy);
-        if (availability == CLS_TestBroker::Availability::n_Skip)
-            QSKIP(qPrintable(qstrWhy));
-        QVERIFY2(availability == CLS_TestBroker::Availability::n_Ready, qPrintable(qstrWhy));
+        BURN_ACQUIRE_BROKER(m_broker);
         QVERIFY(m_client.Connect(m_broker.Port()));
         m_qbaExchange = Unique("burn.ex.");
         m_qbaQueue = Unique("burn.q.");

@@ -44,11 +44,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         LogRecorder::install();
-        QString qstrWhy;
-        const CLS_TestBroker::Availability availability = m_broker.Acquire(qstrWhy);
-        if (availability == CLS_TestBroker::Availability::n_Skip)
-            QSKIP(qPrintable(qstrWhy));
-        QVERIFY2(availability == CLS_TestBroker::Availability::n_Ready, qPrintable(qstrWhy));
+        BURN_ACQUIRE_BROKER(m_broker);
         QVERIFY(m_client.Connect(m_broker.Port()));
         m_qbaExchange = "burn.gateway." + QUuid::createUuid().toByteArray(QUuid::WithoutBraces).left(8);
         m_qbaQueue = m_qbaExchange + ".q";
