@@ -6,29 +6,20 @@
 #include "BurnLibBinding.h"
 #include "CLS_LibLoader.h"
 
+#define BURN_API_TABLE "DmxNwcApiTable.h"
+#define BURN_BINDING_LOG_SOURCE "common\\include\\libos\\DmxBinding"
+#define BURN_BINDING_INIT dmx_init
+#define BURN_BINDING_LOAD DMX_loadDll
+#define BURN_BINDING_FILE "/BurnModuleFile/DMX/wp_nwc.dll"
+#define BURN_BINDING_INIT_NULL_LINE "dmx_init _path == NULL"
+#define BURN_BINDING_LOAD_NULL_LINE "LoadDMXAPI:path == nullptr"
+#define BURN_BINDING_LOADED_LINE "LoadDMXAPI is loaded "
+#define BURN_BINDING_FAIL_PREFIX "LoadDMXAPI error: "
+#define BURN_BINDING_NO_FORWARDERS
+#include "BurnApiGenBinding.inc"
+
 namespace
 {
-const char s_szLogSource[] = "common\\include\\libos\\DmxBinding";
-int s_iLoaded = 0;
-const LibLoaderSpec s_stLoader = {
-    s_szLogSource,
-    "dmx_init",
-    "/BurnModuleFile/DMX/wp_nwc.dll",
-    "dmx_init _path == NULL",
-    "LoadDMXAPI:path == nullptr",
-    "LoadDMXAPI is loaded ",
-    "LoadDMXAPI error: ",
-    false};
-
-#define BURN_API_TABLE "DmxNwcApiTable.h"
-#include "BurnApiGenPointers.inc"
-
-void ResolveEntries(QLibrary& _qlib)
-{
-#include "BurnApiGenResolve.inc"
-}
-#undef BURN_API_TABLE
-
 void LogUnbound(const char* _szWrapper, const char* _szCondition)
 {
     BURN_LOG(n_BurnLogLevel_Error, "%s %s", _szWrapper, _szCondition);
@@ -41,16 +32,6 @@ void TakeReply(char*& _szReply, std::string& _strReply)
     s_pfn_free_str(&_szReply);
 }
 }  // namespace
-
-int dmx_init(const char* _szDir)
-{
-    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &DMX_loadDll);
-}
-
-int DMX_loadDll(const char* _szPath)
-{
-    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
-}
 
 void* DMX_getDev(const char* _szIp, int _iPort, int _iFlag)
 {

@@ -3,41 +3,14 @@
 #include "BurnLibBinding.h"
 #include "CLS_LibLoader.h"
 
-namespace
-{
-const char s_szLogSource[] = "common\\include\\libos\\IoCtrlBinding";
-int s_iLoaded = 0;
-const LibLoaderSpec s_stLoader = {
-    s_szLogSource,
-    "burnsdkioctrl_init",
-    "BurnSdkIOCTL.dll",
-    "burnsdkioctrl_init:path == NULL",
-    nullptr,
-    nullptr,
-    "",
-    false};
-
-#define BURN_API_TABLE "IoCtrlApiTable.h"
-#include "BurnApiGenPointers.inc"
-
-void ResolveEntries(QLibrary& _qlib)
-{
-#include "BurnApiGenResolve.inc"
-}
-}  // namespace
-
 // The text and list arguments arrive by value; the call copies them into the entry's
 // own parameters and the received objects are released when the forwarder returns,
 // bound or not.
-#include "BurnApiGenForwarders.inc"
-#undef BURN_API_TABLE
-
-int burnsdkioctrl_init(const char* _szDir)
-{
-    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &burnsdkioctrl_load_lib);
-}
-
-int burnsdkioctrl_load_lib(const char* _szPath)
-{
-    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
-}
+#define BURN_API_TABLE "IoCtrlApiTable.h"
+#define BURN_BINDING_LOG_SOURCE "common\\include\\libos\\IoCtrlBinding"
+#define BURN_BINDING_INIT burnsdkioctrl_init
+#define BURN_BINDING_LOAD burnsdkioctrl_load_lib
+#define BURN_BINDING_FILE "BurnSdkIOCTL.dll"
+#define BURN_BINDING_INIT_NULL_LINE "burnsdkioctrl_init:path == NULL"
+#define BURN_BINDING_LOAD_NULL_LINE nullptr
+#include "BurnApiGenBinding.inc"

@@ -6,47 +6,16 @@
 std::atomic<PFN_LogMsg> g_pfnModuleLogMsg{nullptr};
 std::atomic<PFN_LogDebugPuts> g_pfnModuleLogDebugPuts{nullptr};
 
-namespace
-{
-const char s_szLogSource[] = "common\\include\\libos\\LibOsBinding";
-int s_iLoaded = 0;
-const LibLoaderSpec s_stLoader = {
-    s_szLogSource,
-    "libos_init",
-    "/win32_libos.dll",
-    "notesbus_load_lib:path == NULL",
-    "load_libos_lib:path == NULL\r\n",
-    nullptr,
-    "",
-    false};
-
 #define BURN_API_TABLE "LibOsApiTable.h"
-#include "BurnApiGenPointers.inc"
-
-void ResolveEntries(QLibrary& _qlib)
-{
-#include "BurnApiGenResolve.inc"
-}
-
+#define BURN_BINDING_LOG_SOURCE "common\\include\\libos\\LibOsBinding"
+#define BURN_BINDING_INIT libos_init
+#define BURN_BINDING_LOAD load_libos_lib
+#define BURN_BINDING_FILE "/win32_libos.dll"
+#define BURN_BINDING_INIT_NULL_LINE "notesbus_load_lib:path == NULL"
+#define BURN_BINDING_LOAD_NULL_LINE "load_libos_lib:path == NULL\r\n"
 // From here on the module's own log lines go to the library.
-void ResolveAndBindLog(QLibrary& _qlib)
-{
-    ResolveEntries(_qlib);
-    g_pfnModuleLogMsg.store(s_pfn_log_msg, std::memory_order_release);
-    g_pfnModuleLogDebugPuts.store(s_pfn_log_debug_puts, std::memory_order_release);
+#define BURN_BINDING_AFTER_RESOLVE                                                  \
+    g_pfnModuleLogMsg.store(s_pfn_log_msg, std::memory_order_release);             \
+    g_pfnModuleLogDebugPuts.store(s_pfn_log_debug_puts, std::memory_order_release); \
     g_pfnModuleLogDebugEx.store(s_pfn_log_debug_ex, std::memory_order_release);
-}
-}  // namespace
-
-#include "BurnApiGenForwarders.inc"
-#undef BURN_API_TABLE
-
-int libos_init(const char* _szDir)
-{
-    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &load_libos_lib);
-}
-
-int load_libos_lib(const char* _szPath)
-{
-    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveAndBindLog);
-}
+#include "BurnApiGenBinding.inc"

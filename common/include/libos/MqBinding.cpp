@@ -5,32 +5,14 @@
 #include "BurnLibBinding.h"
 #include "CLS_LibLoader.h"
 
-namespace
-{
-const char s_szLogSource[] = "common\\include\\libos\\MqBinding";
-int s_iLoaded = 0;
-// mq_init builds its path itself; the init texts are unused.
-const LibLoaderSpec s_stLoader = {
-    s_szLogSource,
-    "mq_init",
-    "/win32_mq.dll",
-    "",
-    "mq_load_lib:path == NULL\r\n",
-    nullptr,
-    "",
-    false};
-
 #define BURN_API_TABLE "MqApiTable.h"
-#include "BurnApiGenPointers.inc"
-
-void ResolveEntries(QLibrary& _qlib)
-{
-#include "BurnApiGenResolve.inc"
-}
-}  // namespace
-
-#include "BurnApiGenForwarders.inc"
-#undef BURN_API_TABLE
+#define BURN_BINDING_LOG_SOURCE "common\\include\\libos\\MqBinding"
+#define BURN_BINDING_INIT mq_init
+#define BURN_BINDING_LOAD mq_load_lib
+#define BURN_BINDING_FILE "/win32_mq.dll"
+#define BURN_BINDING_LOAD_NULL_LINE "mq_load_lib:path == NULL\r\n"
+#define BURN_BINDING_OWN_INIT
+#include "BurnApiGenBinding.inc"
 
 int mq_init(const char* _szDir)
 {
@@ -40,14 +22,9 @@ int mq_init(const char* _szDir)
         BURN_LOG(n_BurnLogLevel_Error, "!mq_init--%s", "(null)");
         return 0;
     }
-    const std::string strPath = std::string(_szDir) + "/win32_mq.dll";
+    const std::string strPath = std::string(_szDir) + s_stLoader.szFileName;
     if (mq_load_lib(strPath.c_str()))
         return 1;
     BURN_LOG(n_BurnLogLevel_Error, "!mq_init--%s", _szDir);
     return 0;
-}
-
-int mq_load_lib(const char* _szPath)
-{
-    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
 }

@@ -3,38 +3,11 @@
 #include "BurnLibBinding.h"
 #include "CLS_LibLoader.h"
 
-namespace
-{
-const char s_szLogSource[] = "common\\include\\libos\\PmyBsBinding";
-int s_iLoaded = 0;
-const LibLoaderSpec s_stLoader = {
-    s_szLogSource,
-    "PMY4200_init_lib",
-    "/PMYBurnSvcSdk.dll",
-    "PMY4200_init_lib:path == nullptr\r\n",
-    "PMY4200_load_lib:path == nullptr\r\n",
-    nullptr,
-    "",
-    false};
-
 #define BURN_API_TABLE "PmyBsApiTable.h"
-#include "BurnApiGenPointers.inc"
-
-void ResolveEntries(QLibrary& _qlib)
-{
-#include "BurnApiGenResolve.inc"
-}
-}  // namespace
-
-#include "BurnApiGenForwarders.inc"
-#undef BURN_API_TABLE
-
-int PMY4200_init_lib(const char* _szDir)
-{
-    return CLS_LibLoader::InitFromDir(s_stLoader, _szDir, &PMY4200_load_lib);
-}
-
-int PMY4200_load_lib(const char* _szPath)
-{
-    return CLS_LibLoader::LoadOnce(s_stLoader, s_iLoaded, _szPath, &ResolveEntries);
-}
+#define BURN_BINDING_LOG_SOURCE "common\\include\\libos\\PmyBsBinding"
+#define BURN_BINDING_INIT PMY4200_init_lib
+#define BURN_BINDING_LOAD PMY4200_load_lib
+#define BURN_BINDING_FILE "/PMYBurnSvcSdk.dll"
+#define BURN_BINDING_INIT_NULL_LINE "PMY4200_init_lib:path == nullptr\r\n"
+#define BURN_BINDING_LOAD_NULL_LINE "PMY4200_load_lib:path == nullptr\r\n"
+#include "BurnApiGenBinding.inc"
