@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QStringList>
+#include <QTextCodec>
 #include <QtDebug>
 
 #include <memory>
@@ -43,12 +44,42 @@ CIniFileOpt::KeyList ToKeyList(const QStringList& _qstrlstNames)
     return vecNames;
 }
 
-// An unquoted value with commas reads as a list; it is returned as written by Qt.
-QString ValueText(const QVariant& _qvarValue)
+// The text after "=" of the key's last line in the section, as the file holds it.
+QString RawValue(const std::string& _strFileName, const std::string& _strCodec, const std::string& _strSection,
+                 const std::string& _strKey)
 {
-    if (_qvarValue.type() == QVariant::StringList)
-        return _qvarValue.toStringList().join(QStringLiteral(", "));
-    return _qvarValue.toString();
+    QFile qfile(QString::fromStdString(_strFileName));
+    QTextCodec* pCodec = QTextCodec::codecForName(_strCodec.c_str());
+    if (!pCodec || !qfile.open(QIODevice::ReadOnly))
+        return QString();
+    const QString qstrSection = QString::fromStdString(_strSection);
+    const QString qstrKey = QString::fromStdString(_strKey);
+    QString qstrCurrentSection;
+    QString qstrValue;
+    for (const QString& qstrFileLine : pCodec->toUnicode(qfile.readAll()).split(QLatin1Char('\n'))) {
+        const QString qstrLine = qstrFileLine.trimmed();
+        const int iSplit = qstrLine.indexOf(QLatin1Char('='));
+        if (qstrLine.startsWith(QLatin1Char('[')))
+            qstrCurrentSection = qstrLine.mid(1, qstrLine.indexOf(QLatin1Char(']')) - 1).trimmed();
+        else if (qstrCurrentSection == qstrSection && iSplit > 0 && qstrLine.left(iSplit).trimmed() == qstrKey)
+            qstrValue = qstrLine.mid(iSplit + 1).trimmed();
+    }
+    return qstrValue;
+}
+
+// Qt reads an unquoted value with commas as a list and drops the blanks around its
+// items, so the value is taken from the file as written; when that text is not what Qt
+// split (quotes, escapes, comments), Qt's items are joined instead.
+QString ListValueText(const std::string& _strFileName, const std::string& _strCodec, const std::string& _strSection,
+                      const std::string& _strKey, const QStringList& _qstrlstItems)
+{
+    const QString qstrRaw = RawValue(_strFileName, _strCodec, _strSection, _strKey);
+    QStringList qstrlstRawItems = qstrRaw.split(QLatin1Char(','));
+    for (QString& qstrItem : qstrlstRawItems)
+        qstrItem = qstrItem.trimmed();
+    if (qstrlstRawItems != _qstrlstItems)
+        return _qstrlstItems.join(QStringLiteral(", "));
+    return qstrRaw;
 }
 }  // namespace
 
@@ -73,7 +104,9 @@ std::string CIniFileOpt::ReadString(const std::string& _strSection, const std::s
     const QVariant qvarValue = OpenIni(m_strFileName, m_strCodec)->value(KeyPath(_strSection, _strKey));
     if (!qvarValue.isValid())
         return _strDefault;
-    return ValueText(qvarValue).toStdString();
+    if (qvarValue.type() == QVariant::StringList)
+        return ListValueText(m_strFileName, m_strCodec, _strSection, _strKey, qvarValue.toStringList()).toStdString();
+    return qvarValue.toString().toStdString();
 }
 
 void CIniFileOpt::WriteString(const std::wstring& _wstrSection, const std::wstring& _wstrKey,

@@ -16,6 +16,7 @@ public:
     virtual ~CIniFileOpt();
 
     // Wide variants convert their arguments to UTF-8 and call the narrow ones.
+    // The value as written, also one with commas; the default when the key is absent.
     virtual std::wstring ReadString(const std::wstring& _wstrSection, const std::wstring& _wstrKey,
                                     const std::wstring& _wstrDefault);
     virtual std::string ReadString(const std::string& _strSection, const std::string& _strKey,
