@@ -14,3 +14,13 @@ function(burn_vendor_library target file_name)
     VISIBILITY_INLINES_HIDDEN ON)
   burn_strict_target(${target})
 endfunction()
+
+# One layer of the module's code: a static library whose own folder is its public
+# include folder; symbols stay hidden unless marked for export.
+function(burn_layer_library target)
+  add_library(${target} STATIC)
+  target_include_directories(${target} PUBLIC ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  burn_strict_target(${target})
+endfunction()

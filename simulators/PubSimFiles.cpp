@@ -3,6 +3,8 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include "Publisher/PublisherVendor.h"
+
 namespace
 {
 const QString s_qstrDataKey = QStringLiteral("DATA");
@@ -20,6 +22,26 @@ PubSimFile ParseDataValue(const QString& _qstrValue, const QString& _qstrSeparat
     return {ToSlashes(_qstrValue.left(iSeparator)), ToSlashes(_qstrValue.mid(iSeparator + _qstrSeparator.size()))};
 }
 
+QString FieldKey(const PublisherVendor& _stVendor, PublisherValue _eValue)
+{
+    return QString::fromLatin1(PublisherFieldKey(_stVendor, _eValue));
+}
+
+// The simulator reads orders with the module's own description of the vendor.
+PubSimVendor PubSimVendorOf(const PublisherVendor& _stVendor)
+{
+    return {
+        QString::fromLatin1(_stVendor.szName),
+        QString::fromLatin1(_stVendor.szOrderExt),
+        _stVendor.eEncoding == JobFileEncoding::Local8Bit,
+        QString::fromLatin1(_stVendor.szFileSeparator),
+        FieldKey(_stVendor, PublisherValue::MediaClass),
+        FieldKey(_stVendor, PublisherValue::Title),
+        FieldKey(_stVendor, PublisherValue::Copies),
+        FieldKey(_stVendor, PublisherValue::Publisher),
+    };
+}
+
 QString SizeText(qint64 _iSize)
 {
     return _iSize < 0 ? QStringLiteral("missing") : QString::number(_iSize);
@@ -28,21 +50,13 @@ QString SizeText(qint64 _iSize)
 
 const PubSimVendor& EpsonVendor()
 {
-    static const PubSimVendor s_stVendor = {
-        QStringLiteral("epson"),        QStringLiteral(".jdf"),         true,
-        QStringLiteral("\t"),           QStringLiteral("DISC_TYPE"),    QStringLiteral("VOLUME_LABEL"),
-        QStringLiteral("COPIES"),       QStringLiteral("PUBLISHER"),
-    };
+    static const PubSimVendor s_stVendor = PubSimVendorOf(EpsonPublisher());
     return s_stVendor;
 }
 
 const PubSimVendor& PrimeraVendor()
 {
-    static const PubSimVendor s_stVendor = {
-        QStringLiteral("primera"),      QStringLiteral(".jrq"),         false,
-        QStringLiteral(">\\"),          QStringLiteral("DiskType"),     QStringLiteral("VolumeName"),
-        QStringLiteral("Copies"),       QString(),
-    };
+    static const PubSimVendor s_stVendor = PubSimVendorOf(PrimeraPublisher());
     return s_stVendor;
 }
 

@@ -3,7 +3,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 
-#include "Epson/PublisherFolders.h"
+#include "Publisher/PublisherFolders.h"
 
 const char g_szPubSimDefaultFailCode[] = "SIM0001";
 

@@ -41,7 +41,6 @@ namespace
 constexpr int n_WorkerIdleMs = 3000;
 constexpr int n_WorkerGapMs = 1000;
 constexpr int n_BurnStatusPauseMs = 60000;
-constexpr int n_BurnStatusFastPauseMs = 10000;
 constexpr int n_RobotStatusPauseMs = 10000;
 constexpr int n_RobotStatusGapMs = 100;
 // Upper bound of the wait for the bus threads at the end of the process (not a pause).
@@ -680,7 +679,7 @@ void CLS_BurnBus::GetBurnStatusThread()
             if (!pBackend)
                 continue;
             PollJob(pBackend, stJob, iLastReported);
-            iPauseMs = stJob.iBurnDev == n_BurnDev_Primera4200 ? n_BurnStatusFastPauseMs : n_BurnStatusPauseMs;
+            iPauseMs = pBackend->StatusPollPauseMs();
         }
         Pause(iPauseMs, m_bStopBurnStatus);
     }

@@ -42,7 +42,7 @@ enum BurnBusResult
 //
 // Pauses (production length, each scaled by ScaledMs, i.e. BURNMODULE_TIME_SCALE):
 // 3 s idle and 1 s between two requests in each worker, 60 s between job-status passes
-// (10 s after a Primera burn-service job), 10 s between robot-status rounds and 100 ms
+// (or the pause the backend of the last job polled asks for), 10 s between robot-status rounds and 100 ms
 // after each published robot status.
 //
 // End of process: every bus thread is counted. Stop(), run from the QCoreApplication

@@ -6,11 +6,10 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include "BurnBackendRegistry.h"
 #include "BurnDefine.h"
-#include "Epson/CLS_AutoEpson.h"
 #include "JobFolder.h"
 #include "ModuleLog.h"
-#include "Primera/CLS_AutoPrimera.h"
 
 const char* const g_szUnsupportedDevMsg = "设备类型错误，没有满足需求的刻录机";
 
@@ -18,17 +17,7 @@ namespace
 {
 const char s_szLogSource[] = "source\\AutoBurn\\CLS_AutoBase";
 
-using BackendCreator = CLS_AutoBase* (*)(int _iBurnDev);
-
-// Device kind -> constructor of its backend. Kinds without a row yield no backend.
-const QMap<int, BackendCreator>& BackendCreators()
-{
-    static const QMap<int, BackendCreator> s_qmapCreators = {
-        {n_BurnDev_Epson, [](int) -> CLS_AutoBase* { return new CLS_AutoEpson(); }},
-        {n_BurnDev_Primera, [](int) -> CLS_AutoBase* { return new CLS_AutoPrimera(); }},
-    };
-    return s_qmapCreators;
-}
+constexpr int n_StatusPollPauseMs = 60000;
 
 QMutex s_mutexInstances;
 QMap<int, CLS_AutoBase*> s_qmapInstances;
@@ -72,15 +61,18 @@ bool CLS_AutoBase::UpdateJobInfo(QString, QString, QString)
     return false;
 }
 
+int CLS_AutoBase::StatusPollPauseMs() const
+{
+    return n_StatusPollPauseMs;
+}
+
 CLS_AutoBase* CLS_AutoBase::GetInstance(int _iBurnDev)
 {
     QMutexLocker locker(&s_mutexInstances);
     auto itInstance = s_qmapInstances.constFind(_iBurnDev);
     if (itInstance != s_qmapInstances.constEnd())
         return itInstance.value();
-    if (_iBurnDev < n_BurnDev_Min || _iBurnDev > n_BurnDev_Max)
-        return nullptr;
-    const BackendCreator pfnCreate = BackendCreators().value(_iBurnDev, nullptr);
+    const BurnBackendCreator pfnCreate = FindBackendCreator(_iBurnDev);
     if (!pfnCreate)
         return nullptr;
     CLS_AutoBase* pBackend = pfnCreate(_iBurnDev);
@@ -106,13 +98,17 @@ void CLS_AutoBase::SaveJobInfo(QString _qstrJobId, QString _qstrFileName, QStrin
 
 std::string CLS_AutoBase::MakeJobWorkDir(const std::string& _strJobId)
 {
-    const QString qstrJobId = QString::fromStdString(_strJobId);
-    if (!IsSafeFolderName(qstrJobId)) {
-        BURN_LOG(n_BurnLogLevel_Error, "fun=%s refused job id [%s]", "CLS_AutoBase::MakeJobWorkDir",
-                 _strJobId.c_str());
+    if (!AdmitJobId("CLS_AutoBase::MakeJobWorkDir", _strJobId))
         return std::string();
-    }
     const std::string strWorkDir = m_strTempPath + _strJobId + "/";
     QDir().mkdir(QString::fromStdString(strWorkDir));
     return strWorkDir;
+}
+
+bool CLS_AutoBase::AdmitJobId(const char* _szFun, const std::string& _strJobId)
+{
+    if (IsSafeFolderName(QString::fromStdString(_strJobId)))
+        return true;
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s refused job id [%s]", _szFun, _strJobId.c_str());
+    return false;
 }

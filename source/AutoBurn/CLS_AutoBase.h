@@ -1,6 +1,7 @@
 // The abstract burning device. One object per device kind, created on first use by
-// GetInstance and shared by every bus thread for the life of the process, so each
-// backend guards its own job tables.
+// GetInstance from the backend registry and shared by every bus thread for the life of
+// the process, so each backend guards its own job tables. README.md beside this file
+// is the contract a backend keeps.
 #pragma once
 
 #include <QObject>
@@ -58,6 +59,10 @@ public:
     virtual bool FindJob(QString _qstrJobId, QString _qstrDiscLabel);
     virtual bool UpdateJobInfo(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath);
 
+    // The pause of the job-status thread after a pass whose last job ran on this
+    // backend, in production milliseconds (the bus applies the time scale).
+    virtual int StatusPollPauseMs() const;
+
     // The one backend of a device kind, created on first use; null for kinds without one.
     static CLS_AutoBase* GetInstance(int _iBurnDev);
     // Puts an object of the caller's behind a kind (tests); returns the one it replaces.
@@ -71,8 +76,12 @@ Q_SIGNALS:
 
 protected:
     // The job's work folder under the temporary path, created when missing; empty for
-    // a job id that cannot name a folder.
+    // a job id that cannot name a folder (the bus admits no such job; this is the last
+    // guard before a path is built).
     std::string MakeJobWorkDir(const std::string& _strJobId);
+    // Whether a job id may name a file or folder; every path a backend builds from a
+    // job id asks first. A refusal is logged under the caller's function name.
+    static bool AdmitJobId(const char* _szFun, const std::string& _strJobId);
 
     std::string m_strTempPath;  // system temporary folder + "/BurnFileTemp/"
     std::string m_strAppPath;   // folder of the host executable

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 
 #include "CLS_AutoBase.h"
@@ -161,6 +162,8 @@ public:
             return CLS_AutoBase::GetDiscPlace(_qstrJobId);
         return m_qmapDiscPlace.value(_qstrJobId);
     }
+    int StatusPollPauseMs() const override { return m_iPollPauseMs.load(); }
+    void SetStatusPollPauseMs(int _iPauseMs) { m_iPollPauseMs = _iPauseMs; }
     bool UpdateJobInfo(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath) override
     {
         Record("UpdateJobInfo", _qstrJobId, {_qstrDiscLabel, _qstrPath});
@@ -225,6 +228,7 @@ private:
 
     mutable QMutex m_mutex;
     QList<BackendCall> m_qlstCalls;
+    std::atomic<int> m_iPollPauseMs{CLS_AutoBase::StatusPollPauseMs()};
     QMap<QString, Result> m_qmapResults;
     QMap<QString, int> m_qmapJobStatus;
     QMap<QString, QString> m_qmapErrLogs;

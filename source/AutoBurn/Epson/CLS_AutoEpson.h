@@ -1,5 +1,6 @@
-// Epson PP-100 backend (device kind 2): writes TDBridge order files into its watched
-// folder and reads a job's progress from TDBridge's companion and status files.
+// Epson PP-100 backend (device kind 2): a publisher fed TDBridge order files. What is
+// its own: the publisher named in orders comes from TDBridge's status file, and an
+// order refused for an unknown publisher is resubmitted with the current one.
 // Process-wide singleton; called from the bus's command threads and its status thread.
 #pragma once
 
@@ -8,10 +9,10 @@
 #include <mutex>
 #include <string>
 
-#include "CLS_AutoBase.h"
-#include "PublisherFolders.h"
+#include "Publisher/CLS_AutoPublisher.h"
+#include "Publisher/PublisherFolders.h"
 
-class CLS_AutoEpson : public CLS_AutoBase
+class CLS_AutoEpson : public CLS_AutoPublisher
 {
     Q_OBJECT
 
@@ -21,21 +22,12 @@ public:
     explicit CLS_AutoEpson(const std::string& _strOrderDir = EpsonOrderDir());
     ~CLS_AutoEpson() override;
 
-    bool Init(BurnResultInfo* _pResult) override;
-    int InquestBurn(std::string _strJobId, int _iCopies, int _iBurnType, std::string _strReqJson,
-                    BurnResultInfo* _pResult) override;
-    int StartBurn(std::string _strJobId, std::string _strCDType, std::string _strCDTitle, std::string _strCDCover,
-                  int _iCopies, int _iBurnType, std::string _strCloseDisc, std::string _strReqJson,
-                  BurnResultInfo* _pResult) override;
-    int CancelBurn(std::string _strJobId) override;
-    int AddFile(std::string _strJobId, BurnFileTask& _stFileTask, BurnResultInfo* _pResult) override;
-    int DoBurn(std::string _strJobId, BurnResultInfo* _pResult) override;
-    int WriteLabel(std::string _strJobId, std::string _strReqJson, BurnResultInfo* _pResult) override;
     int GetJobStatus(QString _qstrJobId, BurnResultInfo* _pResult) override;
-    int ClearData(QString _qstrJobId) override;
+
+protected:
+    std::string PublisherName() const override;
 
 private:
-    std::string Publisher() const;
     // Re-reads the publisher name from the status file.
     void RefreshPublisher();
     std::string ReadPublisherName() const;
@@ -43,7 +35,6 @@ private:
     // order: 0 when it is waiting again, 4 when it cannot be resubmitted.
     int ResubmitOrder(const std::string& _strErrPath, const std::string& _strOrderPath);
 
-    std::string m_strOrderDir;
     std::string m_strStatusFile;
     std::string m_strPublisher;  // written by the status thread, read by StartBurn
     mutable std::mutex m_mutexPublisher;

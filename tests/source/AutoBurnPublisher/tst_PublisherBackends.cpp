@@ -8,7 +8,7 @@
 
 #include "CLS_AutoBase.h"
 #include "Epson/CLS_AutoEpson.h"
-#include "Epson/PublisherFolders.h"
+#include "Publisher/PublisherFolders.h"
 #include "LogRecorder.h"
 #include "Primera/CLS_AutoPrimera.h"
 #include "PublisherTestKit.h"

@@ -41,7 +41,8 @@ namespace
 // Device kinds of the doubles, one role each so tests do not meet on a device.
 constexpr int n_KindPlain = n_BurnDev_Epson;       // no robot status
 constexpr int n_KindBurnDir = n_BurnDev_Primera;    // no robot status
-constexpr int n_KindPoll = n_BurnDev_Primera4200;   // the short polling pause
+constexpr int n_KindPoll = n_BurnDev_Primera4200;   // asks for the short polling pause
+constexpr int n_ShortPollPauseMs = 10000;
 constexpr int n_KindRobot = n_BurnDev_HmsEx;
 constexpr int n_KindDevCtrl = n_BurnDev_DMXTwelve;  // default port 1883
 constexpr int n_KindAddress = n_BurnDev_DMXTwo;     // default port 1882
@@ -242,6 +243,7 @@ void tst_CLS_BurnBus::init()
         m_qmapBackends.insert(iKind, pBackend);
         CLS_AutoBase::InstallInstance(iKind, pBackend);
     }
+    Backend(n_KindPoll)->SetStatusPollPauseMs(n_ShortPollPauseMs);
     QCoreApplication::processEvents();
     m_pspyMsg->clear();
     m_pspyDevCtrl->clear();

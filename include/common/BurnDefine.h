@@ -29,8 +29,6 @@ enum BurnDevType
     n_BurnDev_DMXTwo = 10,
     n_BurnDev_DMXEight = 11,
 };
-constexpr int n_BurnDev_Min = 0;
-constexpr int n_BurnDev_Max = 11;
 
 // Job state, reported as "status" with the text of GetJobStatusText.
 enum BurnJobState

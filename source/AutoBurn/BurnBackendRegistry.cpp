@@ -1,0 +1,43 @@
+#include "BurnBackendRegistry.h"
+
+#include "BurnDefine.h"
+#include "Epson/CLS_AutoEpson.h"
+#include "Primera/CLS_AutoPrimera.h"
+
+namespace
+{
+template <class T>
+CLS_AutoBase* Construct(int)
+{
+    return new T();
+}
+
+struct BurnBackendRow
+{
+    int iBurnDev;
+    BurnBackendCreator pfnCreate;
+};
+
+// One row per device kind that has a backend, ascending; kinds without a row yield none.
+const BurnBackendRow s_arrBackends[] = {
+    {n_BurnDev_Epson, &Construct<CLS_AutoEpson>},
+    {n_BurnDev_Primera, &Construct<CLS_AutoPrimera>},
+};
+}  // namespace
+
+BurnBackendCreator FindBackendCreator(int _iBurnDev)
+{
+    for (const BurnBackendRow& stRow : s_arrBackends) {
+        if (stRow.iBurnDev == _iBurnDev)
+            return stRow.pfnCreate;
+    }
+    return nullptr;
+}
+
+QList<int> RegisteredBurnDevs()
+{
+    QList<int> qlstKinds;
+    for (const BurnBackendRow& stRow : s_arrBackends)
+        qlstKinds << stRow.iBurnDev;
+    return qlstKinds;
+}
