@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutexLocker>
@@ -59,6 +60,46 @@ QString JobFileName(const BurnMsgInfo& _stInfo)
     if (_stInfo.qstrCmd == QLatin1String("AddFile"))
         return QStringLiteral("AddFile_") + _stInfo.qstrMsgId;
     return _stInfo.qstrCmd;
+}
+
+// A bus entry called with the command parameters; the gateway does not use its result.
+using BusEntry = void (*)(CLS_BurnBus*, const std::string&);
+
+template <auto pfnEntry>
+void CallBusEntry(CLS_BurnBus* _pBus, const std::string& _strParam)
+{
+    (_pBus->*pfnEntry)(_strParam);
+}
+
+enum CommandFlag
+{
+    n_CommandFlag_None = 0,
+    n_CommandFlag_SetupMq = 1,     // the message may carry the queue settings
+    n_CommandFlag_EventRoute = 2,  // device events of the request go back by its "eventId"
+    n_CommandFlag_NoAck = 4,       // neither passed on nor acknowledged
+};
+
+// How the gateway passes a command on; a command not in the table is acknowledged only.
+struct CommandRoute
+{
+    BusEntry pfnBusEntry = nullptr;
+    int iFlags = n_CommandFlag_None;
+};
+
+CommandRoute CommandRouteOf(const QString& _qstrCmd)
+{
+    static const QHash<QString, CommandRoute> s_qhashCommandRoutes = {
+        {QStringLiteral("ApplyBurn"), {&CallBusEntry<&CLS_BurnBus::ApplyBurn>, n_CommandFlag_SetupMq}},
+        {QStringLiteral("StartBurn"), {&CallBusEntry<&CLS_BurnBus::StartBurn>, n_CommandFlag_None}},
+        {QStringLiteral("AddFile"), {&CallBusEntry<&CLS_BurnBus::AddFile>, n_CommandFlag_None}},
+        {QStringLiteral("WriteLabel"), {&CallBusEntry<&CLS_BurnBus::WriteLabel>, n_CommandFlag_None}},
+        {QStringLiteral("DoBurn"), {&CallBusEntry<&CLS_BurnBus::DoBurn>, n_CommandFlag_None}},
+        {QStringLiteral("BurnDevCtrl"),
+         {&CallBusEntry<&CLS_BurnBus::BurnDevCtrl>, n_CommandFlag_SetupMq | n_CommandFlag_EventRoute}},
+        {QStringLiteral("BurnDir"), {&CallBusEntry<&CLS_BurnBus::BurnDir>, n_CommandFlag_None}},
+        {QStringLiteral("CancelBurn"), {nullptr, n_CommandFlag_NoAck}},
+    };
+    return s_qhashCommandRoutes.value(_qstrCmd);
 }
 }  // namespace
 
@@ -196,29 +237,15 @@ void CLS_BurnPresenter::DealTimestampedMsg(const BurnMsgInfo& _stInfo)
 // Hands the command to the bus; false for "CancelBurn", which is not acknowledged.
 bool CLS_BurnPresenter::RouteCommand(const BurnMsgInfo& _stInfo)
 {
-    CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();
-    const std::string strParam = Utf8(_stInfo.qstrCmdParam).toStdString();
-    const QString& qstrCmd = _stInfo.qstrCmd;
-    if (qstrCmd == QLatin1String("CancelBurn"))
+    const CommandRoute stRoute = CommandRouteOf(_stInfo.qstrCmd);
+    if (stRoute.iFlags & n_CommandFlag_NoAck)
         return false;
-    if (qstrCmd == QLatin1String("ApplyBurn")) {
+    if (stRoute.iFlags & n_CommandFlag_SetupMq)
         SetupMqProducer(_stInfo.qstrMsg);
-        pBus->ApplyBurn(strParam);
-    } else if (qstrCmd == QLatin1String("StartBurn")) {
-        pBus->StartBurn(strParam);
-    } else if (qstrCmd == QLatin1String("AddFile")) {
-        pBus->AddFile(strParam);
-    } else if (qstrCmd == QLatin1String("WriteLabel")) {
-        pBus->WriteLabel(strParam);
-    } else if (qstrCmd == QLatin1String("DoBurn")) {
-        pBus->DoBurn(strParam);
-    } else if (qstrCmd == QLatin1String("BurnDevCtrl")) {
-        SetupMqProducer(_stInfo.qstrMsg);
+    if (stRoute.iFlags & n_CommandFlag_EventRoute)
         SetEventRoute(_stInfo);
-        pBus->BurnDevCtrl(strParam);
-    } else if (qstrCmd == QLatin1String("BurnDir")) {
-        pBus->BurnDir(strParam);
-    }
+    if (stRoute.pfnBusEntry)
+        stRoute.pfnBusEntry(CLS_BurnBus::GetInstance(), Utf8(_stInfo.qstrCmdParam).toStdString());
     return true;
 }
 
