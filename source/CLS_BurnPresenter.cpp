@@ -272,6 +272,10 @@ void CLS_BurnPresenter::DealWebSoketLogout(QString _qstrMsg)
     const QString qstrToken = qjsonParam.value(QStringLiteral("token")).toString();
     const QString qstrPlatform = qjsonParam.value(QStringLiteral("platform")).toString();
     const QString qstrSender = qjsonParam.value(QStringLiteral("sender")).toString();
+    // A text that names no client (not JSON, or without identity) would match the routes
+    // of requests that carried none and take their replies' address.
+    if (qstrToken.isEmpty() && qstrPlatform.isEmpty() && qstrSender.isEmpty())
+        return;
     QMutexLocker locker(&m_mutexRoute);
     for (auto it = m_qmapSendMsgReqParam.begin(); it != m_qmapSendMsgReqParam.end(); ++it) {
         if (it->qstrToken == qstrToken && it->qstrPlatform == qstrPlatform && it->qstrSender == qstrSender) {

@@ -175,17 +175,38 @@ private Q_SLOTS:
         QTRY_VERIFY(!QDir(QStringLiteral("BurnJob/") + qstrJob).exists());
     }
 
-    void logoutDropsRoute()
+    // A client that is gone loses its routes; a logout that names no client drops none,
+    // also not the route of a request that carried no identity.
+    void logout_data()
     {
-        const QString qstrJob = QStringLiteral("L1");
+        QTest::addColumn<QString>("job");
+        QTest::addColumn<QString>("sender");  // of the request; empty: no identity at all
+        QTest::addColumn<QString>("logout");
+        QTest::addColumn<bool>("addressed");
+        const QJsonObject qjsonGone{{"token", "tok"}, {"platform", "web"}, {"sender", "gone-client"}};
+        QTest::newRow("client gone") << "L1" << "gone-client" << Text(QJsonObject{{"param", qjsonGone}}) << false;
+        QTest::newRow("not json") << "L2" << "" << "not json" << true;
+        QTest::newRow("no identity") << "L3" << "" << R"({"param":{}})" << true;
+    }
+    void logout()
+    {
+        QFETCH(QString, job);
+        QFETCH(QString, sender);
+        QFETCH(QString, logout);
+        QFETCH(bool, addressed);
         m_pBackend->SetCallDelayMs(0);
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("ApplyBurn"), qstrJob, QStringLiteral("m1"),
-                                              ApplyParams(), QString(), QStringLiteral("gone-client")));
-        m_pPresenter->DealWebSoketLogout(
-            Text(QJsonObject{{"param", QJsonObject{{"token", "tok"}, {"platform", "web"}, {"sender", "gone-client"}}}}));
-        const QJsonObject qjsonReply = WaitForReply("ApplyBurnReply", qstrJob);
-        QCOMPARE(qjsonReply.keys(), QStringList{"param"});
-        QVERIFY(LogRecorder::contains(QStringLiteral("m_qmapSendMsgReqParam[L1m1ApplyBurnReply] empty!")));
+        QJsonObject qjsonReq =
+            Obj(Request(QStringLiteral("ApplyBurn"), job, QStringLiteral("m1"), ApplyParams(), QString(), sender));
+        if (sender.isEmpty()) {
+            qjsonReq.remove(QStringLiteral("token"));
+            qjsonReq.remove(QStringLiteral("platform"));
+        }
+        m_pPresenter->DealWebSoketMsg(Text(qjsonReq));
+        m_pPresenter->DealWebSoketLogout(logout);
+        const QJsonObject qjsonReply = WaitForReply("ApplyBurnReply", job);
+        QCOMPARE(qjsonReply.value("msgId").toString(), addressed ? QStringLiteral("m1") : QString());
+        QCOMPARE(LogRecorder::contains(QStringLiteral("m_qmapSendMsgReqParam[%1m1ApplyBurnReply] empty!").arg(job)),
+                 !addressed);
     }
 
     // Acknowledged protocol: every delivery gets a receipt, only the first one runs.
