@@ -334,8 +334,8 @@ void CLS_BurnPresenter::SendDirectReply(const QString& _qstrJobId, const QString
                                         const QString& _qstrReplyCmd, const QString& _qstrParam, int _iStatus)
 {
     const char szFun[] = "CLS_BurnPresenter::SlotSendMsgToWeb";
-    const QString qstrRouteCmd =
-        _qstrReplyCmd == QLatin1String("BurnStatusReply") ? QStringLiteral("DoBurnReply") : _qstrReplyCmd;
+    const bool blStatusReply = _qstrReplyCmd == QLatin1String("BurnStatusReply");
+    const QString qstrRouteCmd = blStatusReply ? QStringLiteral("DoBurnReply") : _qstrReplyCmd;
     const QString qstrKey = _qstrJobId + _qstrMsgId + qstrRouteCmd;
     const ClientRoute stRoute = TakeReplyRoute(qstrKey);
     if (stRoute.qstrMsg.isEmpty())
@@ -344,7 +344,9 @@ void CLS_BurnPresenter::SendDirectReply(const QString& _qstrJobId, const QString
     BURN_LOG(n_BurnLogLevel_Info, "fun=%s, qstrPackageMessage=%s", szFun, Utf8(qstrMessage).constData());
     emit signalSendMsg(n_OutgoingCode, qstrMessage);
     SaveJobInfo(_qstrJobId, _qstrReplyCmd, qstrMessage);
-    if (IsFinalJobState(_iStatus))
+    // A failed command reply carries a final state too, but the job's other requests
+    // still await their replies; only its final status ends the job.
+    if (blStatusReply && IsFinalJobState(_iStatus))
         DropJobRoutes(_qstrJobId);
 }
 

@@ -163,16 +163,38 @@ private Q_SLOTS:
         QVERIFY(QDir(QStringLiteral("BurnJob")).entryList().filter(QStringLiteral("..")).size() <= 2);
     }
 
-    // A status reply goes to the client of the job's DoBurn and removes its folder.
+    // A status reply goes to the client of the job's DoBurn and removes its folder, also
+    // after a failed command of the job and after the end of a job whose id begins it.
+    void statusReplyFollowsDoBurnRoute_data()
+    {
+        QTest::addColumn<QString>("job");
+        QTest::addColumn<bool>("labelFails");
+        QTest::addColumn<QString>("endedFirst");  // a job that ends before; empty: none
+        QTest::newRow("burn ends") << "S1" << false << "";
+        QTest::newRow("after a failed label") << "S2" << true << "";
+        QTest::newRow("after the end of a prefix job") << "S30" << false << "S3";
+    }
     void statusReplyFollowsDoBurnRoute()
     {
-        const QString qstrJob = QStringLiteral("S1");
-        RunUntilBurning(qstrJob, QString());
-        m_pBackend->SetJobStatus(qstrJob, 3);
-        const QJsonObject qjsonStatus = WaitForReply("BurnStatusReply", qstrJob);
+        QFETCH(QString, job);
+        QFETCH(bool, labelFails);
+        QFETCH(QString, endedFirst);
+        RunUntilBurning(job, QString());
+        if (labelFails) {
+            m_pBackend->SetResult(QStringLiteral("WriteLabel"), -1, QStringLiteral("no ink"), QString(), job);
+            m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("WriteLabel"), job, QStringLiteral("wl-1")));
+            WaitForReply("WriteLabelReply", job);
+        }
+        if (!endedFirst.isEmpty()) {
+            RunUntilBurning(endedFirst, QString());
+            m_pBackend->SetJobStatus(endedFirst, 3);
+            WaitForReply("BurnStatusReply", endedFirst);
+        }
+        m_pBackend->SetJobStatus(job, 3);
+        const QJsonObject qjsonStatus = WaitForReply("BurnStatusReply", job);
         QCOMPARE(qjsonStatus.value("msgId").toString(), QStringLiteral("do-1"));
         QCOMPARE(qjsonStatus.value("sender").toString(), QStringLiteral("doburn-client"));
-        QTRY_VERIFY(!QDir(QStringLiteral("BurnJob/") + qstrJob).exists());
+        QTRY_VERIFY(!QDir(QStringLiteral("BurnJob/") + job).exists());
     }
 
     // A client that is gone loses its routes; a logout that names no client drops none,
