@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "BurnDefine.h"
 #include "PublicCommonFun.h"
 
 namespace
@@ -18,6 +19,15 @@ QJsonObject OuterEnvelope(const QJsonObject& _qjsonFrom, const QJsonObject& _qjs
         qjsonOuter.insert(QLatin1String(szKey), _qjsonFrom.value(QLatin1String(szKey)).toString());
     qjsonOuter.insert(s_qstrParam, _qjsonParam);
     return qjsonOuter;
+}
+
+QString ModuleReply(const char* _szCmd, const QJsonObject& _qjsonParam)
+{
+    QJsonObject qjsonReply;
+    qjsonReply.insert(QStringLiteral("ModuleName"), QStringLiteral("BurnModule"));
+    qjsonReply.insert(QStringLiteral("cmd"), QString::fromLatin1(_szCmd));
+    qjsonReply.insert(s_qstrParam, _qjsonParam);
+    return QString::fromUtf8(QJsonDocument(qjsonReply).toJson(QJsonDocument::Indented));
 }
 }  // namespace
 
@@ -128,4 +138,56 @@ QString RequestCommandOf(const QString& _qstrReplyCmd)
 {
     QString qstrCmd = _qstrReplyCmd == s_qstrBurnStatusReply ? QStringLiteral("DoBurnReply") : _qstrReplyCmd;
     return qstrCmd.remove(QStringLiteral("Reply"));
+}
+
+QString BuildCommandReply(const char* _szCmd, const QString& _qstrJobId, int _iRet, const QString& _qstrErrCode,
+                          const QString& _qstrErrMsg, const QJsonArray* _pqjsonDelJobId)
+{
+    QJsonObject qjsonParam;
+    qjsonParam.insert(QStringLiteral("JobId"), _qstrJobId);
+    qjsonParam.insert(QStringLiteral("ret"), _iRet);
+    qjsonParam.insert(QStringLiteral("errCode"), _qstrErrCode);
+    qjsonParam.insert(QStringLiteral("errMsg"), _qstrErrMsg);
+    if (_pqjsonDelJobId)
+        qjsonParam.insert(QStringLiteral("delJobId"), *_pqjsonDelJobId);
+    return ModuleReply(_szCmd, qjsonParam);
+}
+
+QString BuildStatusReply(const QString& _qstrJobId, int _iState, const QString& _qstrDiscPlace,
+                         const QString& _qstrErrCode, const QString& _qstrErrMsg, const QString* _pqstrErrLogs)
+{
+    QJsonObject qjsonParam;
+    qjsonParam.insert(QStringLiteral("JobId"), _qstrJobId);
+    qjsonParam.insert(QStringLiteral("status"), _iState);
+    qjsonParam.insert(QStringLiteral("statusMsg"), QString::fromUtf8(GetJobStatusText(_iState)));
+    qjsonParam.insert(QStringLiteral("SDiskPlace"), _qstrDiscPlace);
+    qjsonParam.insert(QStringLiteral("errCode"), _qstrErrCode);
+    qjsonParam.insert(QStringLiteral("errMsg"), _qstrErrMsg);
+    if (_pqstrErrLogs)
+        qjsonParam.insert(QStringLiteral("errLogs"), *_pqstrErrLogs);
+    return ModuleReply("BurnStatusReply", qjsonParam);
+}
+
+QString BuildDevCtrlReply(const QString& _qstrEventId, int _iRet, const QJsonArray& _qjsonReplyList)
+{
+    QJsonObject qjsonParam;
+    qjsonParam.insert(QStringLiteral("eventId"), _qstrEventId);
+    qjsonParam.insert(QStringLiteral("ret"), _iRet);
+    qjsonParam.insert(QStringLiteral("replyList"), _qjsonReplyList);
+    return ModuleReply("BurnDevCtrlReply", qjsonParam);
+}
+
+QJsonObject DevCtrlReplyItem(const QJsonObject& _qjsonEntry, const QJsonArray& _qjsonDelJobId, int _iRet,
+                             const QString& _qstrErrMsg)
+{
+    QJsonObject qjsonItem;
+    for (const char* szKey : {"burnDev", "devIP", "devId", "devPort", "subCmd"}) {
+        const QString qstrKey = QLatin1String(szKey);
+        if (_qjsonEntry.contains(qstrKey))
+            qjsonItem.insert(qstrKey, _qjsonEntry.value(qstrKey));
+    }
+    qjsonItem.insert(QStringLiteral("delJobId"), _qjsonDelJobId);
+    qjsonItem.insert(QStringLiteral("ret"), _iRet);
+    qjsonItem.insert(QStringLiteral("errMsg"), _qstrErrMsg);
+    return qjsonItem;
 }

@@ -1,8 +1,10 @@
-// The gateway's message texts: how inbound envelopes are read and how every
-// outgoing message (acknowledgement, reply, "send", receipt, device event, timeout
-// notice) is built. Free functions of text in, text out; callable from any thread.
+// The module's message texts: the replies the burn bus builds ("ModuleName", "cmd",
+// "param"), how the gateway reads inbound envelopes and how it builds every outgoing
+// message (acknowledgement, reply, "send", receipt, device event, timeout notice).
+// Free functions of text in, text out; callable from any thread.
 #pragma once
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 
@@ -50,3 +52,23 @@ QString ReplyCommandOf(const QString& _qstrReply);
 // The request command whose stored head answers a reply command:
 // "BurnStatusReply" -> "DoBurn", "StartBurnReply" -> "StartBurn".
 QString RequestCommandOf(const QString& _qstrReplyCmd);
+
+// ---- Replies of the burn bus, in Qt's indented form -------------------------------
+
+// A command reply "<cmd>" with "JobId", "ret", "errCode", "errMsg" and, when given,
+// the ids of the jobs a new device address dropped as "delJobId".
+QString BuildCommandReply(const char* _szCmd, const QString& _qstrJobId, int _iRet, const QString& _qstrErrCode,
+                          const QString& _qstrErrMsg, const QJsonArray* _pqjsonDelJobId = nullptr);
+
+// A "BurnStatusReply" for a job state with its text; "errLogs" only when given (the
+// final reply carries it, the disc-error notice does not).
+QString BuildStatusReply(const QString& _qstrJobId, int _iState, const QString& _qstrDiscPlace,
+                         const QString& _qstrErrCode, const QString& _qstrErrMsg, const QString* _pqstrErrLogs);
+
+// The "BurnDevCtrlReply" of a device-control request.
+QString BuildDevCtrlReply(const QString& _qstrEventId, int _iRet, const QJsonArray& _qjsonReplyList);
+
+// The reply item of one device-control entry: the entry's own keys as they are, the
+// dropped jobs, the entry's result and text.
+QJsonObject DevCtrlReplyItem(const QJsonObject& _qjsonEntry, const QJsonArray& _qjsonDelJobId, int _iRet,
+                             const QString& _qstrErrMsg);

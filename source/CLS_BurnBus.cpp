@@ -3,32 +3,22 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QMutexLocker>
-#include <QReadLocker>
 #include <QThread>
-#include <QWriteLocker>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <system_error>
 #include <thread>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <sys/xattr.h>
-#endif
-
 #include "BurnDefine.h"
+#include "BurnMessageFormat.h"
 #include "BurnTiming.h"
 #include "CLS_AutoBase.h"
+#include "FileOpt/CLS_OperateFile.h"
 #include "JobFolder.h"
 #include "ModuleLog.h"
 #include "PublicCommonFun.h"
@@ -78,26 +68,6 @@ std::string ToUtf8(const QString& _qstrText)
     return _qstrText.toUtf8().toStdString();
 }
 
-// The reply envelope, in Qt's indented JSON form.
-QString BuildReply(const char* _szCmd, const QJsonObject& _qjsonParam)
-{
-    QJsonObject qjsonReply;
-    qjsonReply.insert(QStringLiteral("ModuleName"), QStringLiteral("BurnModule"));
-    qjsonReply.insert(QStringLiteral("cmd"), QString::fromLatin1(_szCmd));
-    qjsonReply.insert(QStringLiteral("param"), _qjsonParam);
-    return QString::fromUtf8(QJsonDocument(qjsonReply).toJson(QJsonDocument::Indented));
-}
-
-QJsonObject CommandParam(const QString& _qstrJobId, int _iRet, const BurnResultInfo& _stResult)
-{
-    QJsonObject qjsonParam;
-    qjsonParam.insert(QStringLiteral("JobId"), _qstrJobId);
-    qjsonParam.insert(QStringLiteral("ret"), _iRet);
-    qjsonParam.insert(QStringLiteral("errCode"), _stResult.qstrErrCode);
-    qjsonParam.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
-    return qjsonParam;
-}
-
 void LogFailure(const char* _szWhat, int _iRet, const BurnResultInfo& _stResult)
 {
     BURN_LOG(n_BurnLogLevel_Error, "[%s][%d][%s][%s]", _szWhat, _iRet, _stResult.qstrErrCode.toUtf8().constData(),
@@ -130,63 +100,6 @@ void PushMessage(std::list<std::string>* _plistMsg, QMutex* _pmutexMsg, std::str
     _plistMsg->push_back(std::move(_strMsg));
 }
 
-#ifdef Q_OS_WIN
-constexpr quint32 n_FileAttrHidden = FILE_ATTRIBUTE_HIDDEN;
-
-bool ReadFileAttributes(const QByteArray& _qbaPath, quint32& _uAttributes)
-{
-    const DWORD dwAttributes = GetFileAttributesA(_qbaPath.constData());
-    if (dwAttributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    _uAttributes = dwAttributes;
-    return true;
-}
-
-bool WriteFileAttributes(const QByteArray& _qbaPath, quint32 _uAttributes)
-{
-    return SetFileAttributesA(_qbaPath.constData(), _uAttributes) != 0;
-}
-#else
-// Elsewhere the DOS attributes live where Samba and Wine keep them: the extended
-// attribute "user.DOSATTRIB", a hexadecimal text such as "0x2".
-constexpr quint32 n_FileAttrHidden = 0x2;
-const char s_szDosAttrName[] = "user.DOSATTRIB";
-
-bool ReadFileAttributes(const QByteArray& _qbaPath, quint32& _uAttributes)
-{
-    struct stat stStat;
-    if (stat(_qbaPath.constData(), &stStat) != 0)
-        return false;
-    char szValue[64] = {};
-    const ssize_t iLength = getxattr(_qbaPath.constData(), s_szDosAttrName, szValue, sizeof(szValue) - 1);
-    if (iLength < 0) {
-        _uAttributes = 0;
-        return errno == ENODATA || errno == ENOTSUP;
-    }
-    _uAttributes = static_cast<quint32>(std::strtoul(szValue, nullptr, 0));
-    return true;
-}
-
-bool WriteFileAttributes(const QByteArray& _qbaPath, quint32 _uAttributes)
-{
-    const QByteArray qbaValue = "0x" + QByteArray::number(_uAttributes, 16);
-    return setxattr(_qbaPath.constData(), s_szDosAttrName, qbaValue.constData(), qbaValue.size(), 0) == 0;
-}
-#endif
-
-// Gives the source file the hidden attribute; failures are only logged.
-void HideSourceFile(const QString& _qstrPath)
-{
-    const QByteArray qbaPath = _qstrPath.toLocal8Bit();
-    quint32 uAttributes = 0;
-    if (!ReadFileAttributes(qbaPath, uAttributes)) {
-        BURN_LOG(n_BurnLogLevel_Info, "获取文件属性失败:%s", qbaPath.constData());
-        return;
-    }
-    if (!WriteFileAttributes(qbaPath, uAttributes | n_FileAttrHidden))
-        BURN_LOG(n_BurnLogLevel_Info, "设置文件属性失败:%s", qbaPath.constData());
-}
-
 BurnFileTask ReadFileTask(const QString& _qstrJobId, const QJsonArray& _qjsonFileList)
 {
     BurnFileTask stTask;
@@ -196,31 +109,9 @@ BurnFileTask ReadFileTask(const QString& _qstrJobId, const QJsonArray& _qjsonFil
         const QString qstrSrcFile = ReadText(qjsonFile, "srcFile");
         stTask.vecFiles.emplace_back(ToUtf8(qstrSrcFile), ToUtf8(ReadText(qjsonFile, "DesFile")));
         if (ReadInt(qjsonFile, "HideFile", 0) == 1)
-            HideSourceFile(qstrSrcFile);
+            CLS_OperateFile::HideFile(qstrSrcFile);
     }
     return stTask;
-}
-
-// The reply item of one device-control entry: the entry's own keys as they are.
-QJsonObject DevCtrlReplyItem(const QJsonObject& _qjsonEntry, const QJsonArray& _qjsonDelJobId, int _iRet,
-                             const BurnResultInfo& _stResult)
-{
-    QJsonObject qjsonItem;
-    for (const char* szKey : {"burnDev", "devIP", "devId", "devPort", "subCmd"}) {
-        const QString qstrKey = QLatin1String(szKey);
-        if (_qjsonEntry.contains(qstrKey))
-            qjsonItem.insert(qstrKey, _qjsonEntry.value(qstrKey));
-    }
-    qjsonItem.insert(QStringLiteral("delJobId"), _qjsonDelJobId);
-    qjsonItem.insert(QStringLiteral("ret"), _iRet);
-    qjsonItem.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
-    return qjsonItem;
-}
-
-// Matches the registry record of a job id.
-auto HasJobId(const QString& _qstrJobId)
-{
-    return [&_qstrJobId](const BurnJobInfo& _stJob) { return _stJob.qstrJobId == _qstrJobId; };
 }
 
 // Copies the members that are present ("values copied as they are").
@@ -253,10 +144,7 @@ CLS_BurnBus* CLS_BurnBus::GetInstance()
     return pBurnBus;
 }
 
-// Both locks exist before the first thread starts, so no thread ever sees them missing.
 CLS_BurnBus::CLS_BurnBus()
-    : m_prwlockJob(std::make_unique<QReadWriteLock>(QReadWriteLock::Recursive)),
-      m_prwlockGetRobotStatus(std::make_unique<QReadWriteLock>(QReadWriteLock::Recursive))
 {
     m_pthreadApplyBurn =
         StartWorker(&m_listApplyBurnMsg, &m_mutexApplyBurn, &CLS_BurnBus::InquestBurnEx, "InquestBurnEx");
@@ -484,7 +372,7 @@ int CLS_BurnBus::RegisterJob(const QJsonObject& _qjsonReq, const std::string& _s
     if (RefuseUnsafeJobId("CLS_BurnBus::InquestBurnEx", stJob.qstrJobId, _pResult))
         return n_BurnBusResult_BadRequest;
     BurnJobInfo stKnown;
-    if (FindJobInList(stJob.qstrJobId, stKnown))
+    if (m_registry.FindJob(stJob.qstrJobId, stKnown))
         return n_BurnBusResult_JobExists;
     BURN_LOG(n_BurnLogLevel_Error, "InquestBurn iBurnDev=%d", stJob.iBurnDev);
     CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(stJob.iBurnDev);
@@ -502,10 +390,10 @@ int CLS_BurnBus::RegisterJob(const QJsonObject& _qjsonReq, const std::string& _s
     connect(pBackend, &CLS_AutoBase::signalSendMQToBurnBus, this, &CLS_BurnBus::signalSendMQToPresenter,
             static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
     if (iRobotRet == 0 && iInquestRet == 0)
-        InsertBurnDev(stJob.iBurnDev, stDevAddr);
+        m_registry.InsertBurnDev(stJob.iBurnDev, stDevAddr);
     if (iInquestRet != 0)
         return iInquestRet;
-    AppendJobIfMissing(stJob);
+    m_registry.AppendJobIfMissing(stJob);
     return n_BurnBusResult_Ok;
 }
 
@@ -527,7 +415,7 @@ int CLS_BurnBus::StartBurnEx(std::string _strMsg, bool _blSendReply, BurnResultI
     }
     if (pBackend && iRet != 0) {
         pBackend->ClearData(qstrJobId);
-        RemoveJob(qstrJobId);
+        m_registry.RemoveJob(qstrJobId);
         LogFailure("StartBurnEx fail", iRet, *pResult);
     }
     if (_blSendReply)
@@ -539,7 +427,7 @@ int CLS_BurnBus::StartBurnEx(std::string _strMsg, bool _blSendReply, BurnResultI
 CLS_AutoBase* CLS_BurnBus::JobBackend(const QString& _qstrJobId, BurnJobInfo* _pJob) const
 {
     BurnJobInfo stJob;
-    if (!FindJobInList(_qstrJobId, stJob))
+    if (!m_registry.FindJob(_qstrJobId, stJob))
         return nullptr;
     if (_pJob)
         *_pJob = stJob;
@@ -601,7 +489,7 @@ int CLS_BurnBus::DoBurnEx(std::string _strMsg, bool _blSendReply, BurnResultInfo
                                 BurnResultInfo* _pRes) {
                              const int iRet = _pBackend->DoBurn(ToUtf8(_qstrJobId), _pRes);
                              if (iRet == 0)
-                                 SetJobStarted(_qstrJobId, ReadText(_qjsonReq, "msgId"));
+                                 m_registry.SetJobStarted(_qstrJobId, ReadText(_qjsonReq, "msgId"));
                              return iRet;
                          });
 }
@@ -610,11 +498,10 @@ void CLS_BurnBus::EmitCommandReply(const char* _szCmd, const QJsonObject& _qjson
                                    const BurnResultInfo& _stResult, const QJsonArray* _pqjsonDelJobId)
 {
     const QString qstrJobId = ReadText(_qjsonReq, "JobId");
-    QJsonObject qjsonParam = CommandParam(qstrJobId, _iRet, _stResult);
-    if (_pqjsonDelJobId)
-        qjsonParam.insert(QStringLiteral("delJobId"), *_pqjsonDelJobId);
+    const QString qstrReply = BuildCommandReply(_szCmd, qstrJobId, _iRet, _stResult.qstrErrCode,
+                                                _stResult.qstrErrMsg, _pqjsonDelJobId);
     const int iStatus = _iRet == 0 ? n_NoReplyStatus : n_BurnJobState_Error;
-    emit signalSendMsgToPresenter(qstrJobId, BuildReply(_szCmd, qjsonParam), iStatus, ReadText(_qjsonReq, "msgId"));
+    emit signalSendMsgToPresenter(qstrJobId, qstrReply, iStatus, ReadText(_qjsonReq, "msgId"));
 }
 
 // The five steps with one result record; only the step that ends the sequence replies.
@@ -658,8 +545,9 @@ void CLS_BurnBus::BurnDirReply(const std::string& _strMsg, int _iRet, const Burn
     const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
     const int iStatus = _iRet == 0 ? n_BurnJobState_Finished : n_BurnJobState_Error;
-    emit signalSendMsgToPresenter(qstrJobId, BuildReply("BurnDirReply", CommandParam(qstrJobId, _iRet, _stResult)),
-                                  iStatus, ReadText(qjsonReq, "msgId"));
+    const QString qstrReply =
+        BuildCommandReply("BurnDirReply", qstrJobId, _iRet, _stResult.qstrErrCode, _stResult.qstrErrMsg);
+    emit signalSendMsgToPresenter(qstrJobId, qstrReply, iStatus, ReadText(qjsonReq, "msgId"));
 }
 
 // ---------------------------------------------------------------------------------
@@ -670,7 +558,7 @@ void CLS_BurnBus::GetBurnStatusThread()
     int iLastReported = n_NoStateReported;
     while (!m_bStopBurnStatus) {
         int iPauseMs = n_BurnStatusPauseMs;
-        for (const BurnJobInfo& stJob : CopyJobs()) {
+        for (const BurnJobInfo& stJob : m_registry.CopyJobs()) {
             if (m_bStopBurnStatus)
                 return;
             if (stJob.iStatus == n_BurnJobState_Unknown)
@@ -693,7 +581,7 @@ void CLS_BurnBus::PollJob(CLS_AutoBase* _pBackend, const BurnJobInfo& _stJob, in
     if (iState == n_BurnJobState_Unknown || iState == _stJob.iStatus)
         return;
     // A job dropped since the copy (address change, failed StartBurn) is not reported.
-    if (!UpdateJobStatus(_stJob.qstrJobId, iState))
+    if (!m_registry.UpdateJobStatus(_stJob.qstrJobId, iState))
         return;
     if (IsFinalJobState(iState)) {
         ReportFinalState(_pBackend, _stJob, iState, stResult);
@@ -709,31 +597,18 @@ void CLS_BurnBus::PollJob(CLS_AutoBase* _pBackend, const BurnJobInfo& _stJob, in
 void CLS_BurnBus::ReportFinalState(CLS_AutoBase* _pBackend, const BurnJobInfo& _stJob, int _iState,
                                    const BurnResultInfo& _stResult)
 {
-    QJsonObject qjsonParam;
-    qjsonParam.insert(QStringLiteral("JobId"), _stJob.qstrJobId);
-    qjsonParam.insert(QStringLiteral("status"), _iState);
-    qjsonParam.insert(QStringLiteral("statusMsg"), QString::fromUtf8(GetJobStatusText(_iState)));
-    qjsonParam.insert(QStringLiteral("SDiskPlace"), _pBackend->GetDiscPlace(_stJob.qstrJobId));
-    qjsonParam.insert(QStringLiteral("errCode"), _stResult.qstrErrCode);
-    qjsonParam.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
-    qjsonParam.insert(QStringLiteral("errLogs"), _stResult.qstrErrLogs);
-    emit signalSendMsgToPresenter(_stJob.qstrJobId, BuildReply("BurnStatusReply", qjsonParam), _iState,
-                                  _stJob.qstrMsgId);
+    const QString qstrReply = BuildStatusReply(_stJob.qstrJobId, _iState, _pBackend->GetDiscPlace(_stJob.qstrJobId),
+                                               _stResult.qstrErrCode, _stResult.qstrErrMsg, &_stResult.qstrErrLogs);
+    emit signalSendMsgToPresenter(_stJob.qstrJobId, qstrReply, _iState, _stJob.qstrMsgId);
     _pBackend->ClearData(_stJob.qstrJobId);
-    RemoveJob(_stJob.qstrJobId);
+    m_registry.RemoveJob(_stJob.qstrJobId);
 }
 
 void CLS_BurnBus::ReportDiscError(const BurnJobInfo& _stJob, const BurnResultInfo& _stResult)
 {
-    QJsonObject qjsonParam;
-    qjsonParam.insert(QStringLiteral("JobId"), _stJob.qstrJobId);
-    qjsonParam.insert(QStringLiteral("status"), n_BurnJobState_DiscError);
-    qjsonParam.insert(QStringLiteral("statusMsg"), QString::fromUtf8(GetJobStatusText(n_BurnJobState_DiscError)));
-    qjsonParam.insert(QStringLiteral("SDiskPlace"), QString());
-    qjsonParam.insert(QStringLiteral("errCode"), _stResult.qstrErrCode);
-    qjsonParam.insert(QStringLiteral("errMsg"), _stResult.qstrErrMsg);
-    emit signalSendMsgToPresenter(_stJob.qstrJobId, BuildReply("BurnStatusReply", qjsonParam),
-                                  n_BurnJobState_DiscError, _stJob.qstrMsgId);
+    const QString qstrReply = BuildStatusReply(_stJob.qstrJobId, n_BurnJobState_DiscError, QString(),
+                                               _stResult.qstrErrCode, _stResult.qstrErrMsg, nullptr);
+    emit signalSendMsgToPresenter(_stJob.qstrJobId, qstrReply, n_BurnJobState_DiscError, _stJob.qstrMsgId);
 }
 
 // ---------------------------------------------------------------------------------
@@ -742,7 +617,7 @@ void CLS_BurnBus::ReportDiscError(const BurnJobInfo& _stJob, const BurnResultInf
 void CLS_BurnBus::GetRobotStatusThread()
 {
     while (!m_bStopRobotStatus) {
-        for (const int iBurnDev : CopyDevKinds()) {
+        for (const int iBurnDev : m_registry.CopyDevKinds()) {
             if (m_bStopRobotStatus)
                 return;
             PublishRobotStatus(iBurnDev);
@@ -774,11 +649,8 @@ void CLS_BurnBus::BurnDevCtrlThread(const std::string& _strMsg)
     int iRet = n_BurnBusResult_BadRequest;
     if (!qstrEventId.isEmpty() && !qjsonEntries.isEmpty())
         iRet = RunDevCtrlEntries(qjsonEntries, qjsonReplyList);
-    QJsonObject qjsonParam;
-    qjsonParam.insert(QStringLiteral("eventId"), qstrEventId);
-    qjsonParam.insert(QStringLiteral("ret"), iRet);
-    qjsonParam.insert(QStringLiteral("replyList"), qjsonReplyList);
-    emit signalSendBurnDevCtrlToPresenter(qstrEventId, BuildReply("BurnDevCtrlReply", qjsonParam), n_NoReplyStatus);
+    emit signalSendBurnDevCtrlToPresenter(qstrEventId, BuildDevCtrlReply(qstrEventId, iRet, qjsonReplyList),
+                                          n_NoReplyStatus);
 }
 
 int CLS_BurnBus::RunDevCtrlEntries(const QJsonArray& _qjsonEntries, QJsonArray& _qjsonReplyList)
@@ -796,7 +668,7 @@ int CLS_BurnBus::RunDevCtrlEntries(const QJsonArray& _qjsonEntries, QJsonArray& 
         const int iEntryRet = RunDevCtrlEntry(qjsonEntry, &stResult, qjsonDelJobId);
         if (iEntryRet != 0)
             iRet = -1;
-        _qjsonReplyList.append(DevCtrlReplyItem(qjsonEntry, qjsonDelJobId, iEntryRet, stResult));
+        _qjsonReplyList.append(DevCtrlReplyItem(qjsonEntry, qjsonDelJobId, iEntryRet, stResult.qstrErrMsg));
     }
     return iRet;
 }
@@ -836,17 +708,16 @@ int CLS_BurnBus::AnnounceDevice(CLS_AutoBase* _pBackend, const QJsonObject& _qjs
     CopyMember(_qjsonEntry, "devPort", qjsonInquest, "DevPort");
     const int iRet = _pBackend->InquestBurn(std::string(), 0, 0, ToUtf8(JsonObjectToString(qjsonInquest)), _pResult);
     if (iRet == 0)
-        InsertBurnDev(iBurnDev, stDevAddr);
+        m_registry.InsertBurnDev(iBurnDev, stDevAddr);
     return iRet;
 }
 
 // ---------------------------------------------------------------------------------
-// Registries
+// Job recovery and device addresses
 
 void CLS_BurnBus::UpdateJobInfoByJobId(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath)
 {
-    BurnJobInfo stJob;
-    CLS_AutoBase* pBackend = FindJobInList(_qstrJobId, stJob) ? CLS_AutoBase::GetInstance(stJob.iBurnDev) : nullptr;
+    CLS_AutoBase* pBackend = JobBackend(_qstrJobId);
     if (!pBackend) {
         BURN_LOG(n_BurnLogLevel_Info, "UpdateJobInfoByJobId no find job=%s", _qstrJobId.toUtf8().constData());
         return;
@@ -856,84 +727,7 @@ void CLS_BurnBus::UpdateJobInfoByJobId(QString _qstrJobId, QString _qstrDiscLabe
 
 void CLS_BurnBus::SetJobBurning(QString _qstrJobId)
 {
-    UpdateJobStatus(_qstrJobId, n_BurnJobState_Burning);
-}
-
-bool CLS_BurnBus::FindJobInList(const QString& _qstrJobId, BurnJobInfo& _stJob) const
-{
-    QReadLocker locker(m_prwlockJob.get());
-    const auto itJob = std::find_if(m_listJob.cbegin(), m_listJob.cend(), HasJobId(_qstrJobId));
-    if (itJob == m_listJob.cend())
-        return false;
-    _stJob = *itJob;
-    return true;
-}
-
-std::list<BurnJobInfo> CLS_BurnBus::CopyJobs() const
-{
-    QReadLocker locker(m_prwlockJob.get());
-    return m_listJob;
-}
-
-bool CLS_BurnBus::AppendJobIfMissing(const BurnJobInfo& _stJob)
-{
-    QWriteLocker locker(m_prwlockJob.get());
-    if (std::any_of(m_listJob.cbegin(), m_listJob.cend(), HasJobId(_stJob.qstrJobId)))
-        return false;
-    m_listJob.push_back(_stJob);
-    return true;
-}
-
-bool CLS_BurnBus::UpdateJobStatus(const QString& _qstrJobId, int _iStatus)
-{
-    QWriteLocker locker(m_prwlockJob.get());
-    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(), HasJobId(_qstrJobId));
-    if (itJob == m_listJob.end())
-        return false;
-    itJob->iStatus = _iStatus;
-    return true;
-}
-
-bool CLS_BurnBus::SetJobStarted(const QString& _qstrJobId, const QString& _qstrMsgId)
-{
-    QWriteLocker locker(m_prwlockJob.get());
-    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(), HasJobId(_qstrJobId));
-    if (itJob == m_listJob.end())
-        return false;
-    itJob->iStatus = n_BurnJobState_Burning;
-    itJob->qstrMsgId = _qstrMsgId;
-    return true;
-}
-
-void CLS_BurnBus::RemoveJob(const QString& _qstrJobId)
-{
-    QWriteLocker locker(m_prwlockJob.get());
-    const auto itJob = std::find_if(m_listJob.begin(), m_listJob.end(), HasJobId(_qstrJobId));
-    if (itJob != m_listJob.end())
-        m_listJob.erase(itJob);
-}
-
-QStringList CLS_BurnBus::TakeJobsOfDevice(int _iBurnDev)
-{
-    QStringList qlstJobIds;
-    QWriteLocker locker(m_prwlockJob.get());
-    for (auto itJob = m_listJob.begin(); itJob != m_listJob.end();) {
-        if (itJob->iBurnDev != _iBurnDev) {
-            ++itJob;
-            continue;
-        }
-        qlstJobIds << itJob->qstrJobId;
-        itJob = m_listJob.erase(itJob);
-    }
-    return qlstJobIds;
-}
-
-bool CLS_BurnBus::IsKnownDevAddr(const BurnDevAddr& _stDevAddr) const
-{
-    QReadLocker locker(m_prwlockGetRobotStatus.get());
-    const auto itDev = m_mapBurnDev.find(_stDevAddr.iBurnDev);
-    return itDev != m_mapBurnDev.end() && itDev->second.qstrIp == _stDevAddr.qstrIp
-        && itDev->second.iPort == _stDevAddr.iPort;
+    m_registry.UpdateJobStatus(_qstrJobId, n_BurnJobState_Burning);
 }
 
 // Completes the port from the default table; on a new address drops the device's jobs
@@ -943,9 +737,9 @@ bool CLS_BurnBus::UpdateDevAddr(BurnDevAddr& _stDevAddr, QJsonArray& _qjsonDelJo
 {
     if (_stDevAddr.iPort == 0 && BurnDevDefaultPort.contains(_stDevAddr.iBurnDev))
         _stDevAddr.iPort = GetBurnDevDefaultPort(_stDevAddr.iBurnDev);
-    if (IsKnownDevAddr(_stDevAddr))
+    if (m_registry.IsKnownDevAddr(_stDevAddr))
         return false;
-    const QStringList qlstJobIds = TakeJobsOfDevice(_stDevAddr.iBurnDev);
+    const QStringList qlstJobIds = m_registry.TakeJobsOfDevice(_stDevAddr.iBurnDev);
     CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(_stDevAddr.iBurnDev);
     for (const QString& qstrJobId : qlstJobIds) {
         if (pBackend)
@@ -955,17 +749,7 @@ bool CLS_BurnBus::UpdateDevAddr(BurnDevAddr& _stDevAddr, QJsonArray& _qjsonDelJo
     return true;
 }
 
-void CLS_BurnBus::InsertBurnDev(int _iBurnDev, const BurnDevAddr& _stDevAddr)
+bool CLS_BurnBus::FindJobInList(const QString& _qstrJobId, BurnJobInfo& _stJob) const
 {
-    QWriteLocker locker(m_prwlockGetRobotStatus.get());
-    m_mapBurnDev[_iBurnDev] = _stDevAddr;
-}
-
-QList<int> CLS_BurnBus::CopyDevKinds() const
-{
-    QList<int> qlstKinds;
-    QReadLocker locker(m_prwlockGetRobotStatus.get());
-    for (const auto& prDev : m_mapBurnDev)
-        qlstKinds << prDev.first;
-    return qlstKinds;
+    return m_registry.FindJob(_qstrJobId, _stJob);
 }

@@ -3,22 +3,17 @@
 #pragma once
 
 #include <QDeadlineTimer>
-#include <QList>
 #include <QMutex>
 #include <QObject>
-#include <QReadWriteLock>
 #include <QString>
-#include <QStringList>
 #include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
 #include <list>
-#include <map>
-#include <memory>
 #include <string>
 
-#include "BurnJobInfo.h"
+#include "CLS_BurnRegistry.h"
 
 class CLS_AutoBase;
 class QJsonArray;
@@ -139,27 +134,13 @@ private:
     int RunDevCtrlEntry(const QJsonObject& _qjsonEntry, BurnResultInfo* _pResult, QJsonArray& _qjsonDelJobId);
     int AnnounceDevice(CLS_AutoBase* _pBackend, const QJsonObject& _qjsonEntry, BurnResultInfo* _pResult,
                        QJsonArray& _qjsonDelJobId);
-
-    // Registries.
-    std::list<BurnJobInfo> CopyJobs() const;
-    bool AppendJobIfMissing(const BurnJobInfo& _stJob);
-    bool UpdateJobStatus(const QString& _qstrJobId, int _iStatus);
-    bool SetJobStarted(const QString& _qstrJobId, const QString& _qstrMsgId);
-    void RemoveJob(const QString& _qstrJobId);
-    QStringList TakeJobsOfDevice(int _iBurnDev);
-    bool IsKnownDevAddr(const BurnDevAddr& _stDevAddr) const;
     bool UpdateDevAddr(BurnDevAddr& _stDevAddr, QJsonArray& _qjsonDelJobId);
-    void InsertBurnDev(int _iBurnDev, const BurnDevAddr& _stDevAddr);
-    QList<int> CopyDevKinds() const;
 
-    std::list<BurnJobInfo> m_listJob;
-    std::unique_ptr<QReadWriteLock> m_prwlockJob;
+    CLS_BurnRegistry m_registry;
     std::list<std::string> m_listApplyBurnMsg;
     QMutex m_mutexApplyBurn;
     std::list<std::string> m_listAddFileMsg;
     QMutex m_mutexAddFile;
-    std::map<int, BurnDevAddr> m_mapBurnDev;
-    std::unique_ptr<QReadWriteLock> m_prwlockGetRobotStatus;
 
     std::atomic<bool> m_bStopWorker{false};
     std::atomic<bool> m_bStopRobotStatus{false};

@@ -6,6 +6,17 @@
 
 #include "ModuleLog.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#undef CopyFile  // the class has a member of that name
+#else
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <cstdlib>
+#endif
+
 namespace
 {
 const char s_szLogSource[] = "source\\Common\\FileOpt\\CLS_OperateFile";
@@ -22,7 +33,64 @@ const JobFileSibling s_arrJobFileSiblings[] = {
     {".rjd", 1}, {".qrj", 1}, {".inf", 2}, {".inp", 2}, {".don", 3}, {".err", 4}, {".stp", 5},
 };
 constexpr size_t n_JobFileExtensionLength = 4;
+
+#ifdef Q_OS_WIN
+constexpr quint32 n_FileAttrHidden = FILE_ATTRIBUTE_HIDDEN;
+
+bool ReadFileAttributes(const QByteArray& _qbaPath, quint32& _uAttributes)
+{
+    const DWORD dwAttributes = GetFileAttributesA(_qbaPath.constData());
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    _uAttributes = dwAttributes;
+    return true;
+}
+
+bool WriteFileAttributes(const QByteArray& _qbaPath, quint32 _uAttributes)
+{
+    return SetFileAttributesA(_qbaPath.constData(), _uAttributes) != 0;
+}
+#else
+// Elsewhere the DOS attributes live where Samba and Wine keep them: the extended
+// attribute "user.DOSATTRIB", a hexadecimal text such as "0x2".
+constexpr quint32 n_FileAttrHidden = 0x2;
+const char s_szDosAttrName[] = "user.DOSATTRIB";
+
+bool ReadFileAttributes(const QByteArray& _qbaPath, quint32& _uAttributes)
+{
+    struct stat stStat;
+    if (stat(_qbaPath.constData(), &stStat) != 0)
+        return false;
+    char szValue[64] = {};
+    const ssize_t iLength = getxattr(_qbaPath.constData(), s_szDosAttrName, szValue, sizeof(szValue) - 1);
+    if (iLength < 0) {
+        _uAttributes = 0;
+        return errno == ENODATA || errno == ENOTSUP;
+    }
+    _uAttributes = static_cast<quint32>(std::strtoul(szValue, nullptr, 0));
+    return true;
+}
+
+bool WriteFileAttributes(const QByteArray& _qbaPath, quint32 _uAttributes)
+{
+    const QByteArray qbaValue = "0x" + QByteArray::number(_uAttributes, 16);
+    return setxattr(_qbaPath.constData(), s_szDosAttrName, qbaValue.constData(), qbaValue.size(), 0) == 0;
+}
+#endif
+
 }  // namespace
+
+void CLS_OperateFile::HideFile(const QString& _qstrPath)
+{
+    const QByteArray qbaPath = _qstrPath.toLocal8Bit();
+    quint32 uAttributes = 0;
+    if (!ReadFileAttributes(qbaPath, uAttributes)) {
+        BURN_LOG(n_BurnLogLevel_Info, "获取文件属性失败:%s", qbaPath.constData());
+        return;
+    }
+    if (!WriteFileAttributes(qbaPath, uAttributes | n_FileAttrHidden))
+        BURN_LOG(n_BurnLogLevel_Info, "设置文件属性失败:%s", qbaPath.constData());
+}
 
 bool CLS_OperateFile::CopyFile(const std::string& _strSrcPath, const std::string& _strDesPath)
 {

@@ -1,7 +1,9 @@
-// File operations the backends share: a copy that makes its folder, and the probe
-// of how far a job file dropped into a publisher's watched folder has come.
+// File operations the module shares: a copy that makes its folder, the probe of how
+// far a job file dropped into a publisher's watched folder has come, and hiding a file.
 // Stateless; callable from any thread.
 #pragma once
+
+#include <QString>
 
 #include <string>
 
@@ -18,4 +20,8 @@ public:
     // -1 unknown, 0 job file present, 1 taken (.rjd/.qrj), 2 in progress (.inf/.inp),
     // 3 done (.don), 4 error (.err), 5 stopped (.stp).
     static int GetJobFileState(const std::string& _strJobFilePath);
+
+    // Gives the file the hidden attribute (outside Windows the DOS attributes that
+    // Samba and Wine keep in "user.DOSATTRIB"); failures are only logged.
+    static void HideFile(const QString& _qstrPath);
 };

@@ -696,7 +696,7 @@ void tst_CLS_BurnBus::addFile_missingSourceOnlyLogged()
 
     CHECKED(CheckCommandParam(Replies(qstrJobId).first().qjsonParam, qstrJobId, 0, "", ""));
     QCOMPARE(Backend(n_KindPlain)->CallCount("AddFile", qstrJobId), 1);
-    QVERIFY(LogRecorder::contains(QStringLiteral("4|CLS_BurnBus|获取文件属性失败")));
+    QVERIFY(LogRecorder::contains(QStringLiteral("4|source\\Common\\FileOpt\\CLS_OperateFile|获取文件属性失败")));
 }
 
 // ---------------------------------------------------------------------------------
