@@ -100,15 +100,6 @@ private Q_SLOTS:
         QVERIFY(!stub.UpdateJobInfo(QStringLiteral("J1"), QStringLiteral("L"), QStringLiteral("/p")));
     }
 
-    void resultRecordStartsEmpty()
-    {
-        const BurnResultInfo stResult;
-        QCOMPARE(stResult.iRet, -1);
-        QCOMPARE(stResult.qstrDevIp, QStringLiteral("127.0.0.1"));
-        QCOMPARE(stResult.iDevPort, 0);
-        QVERIFY(stResult.qstrErrCode.isEmpty() && stResult.qstrErrMsg.isEmpty() && stResult.qstrErrLogs.isEmpty());
-    }
-
     // Work folders live under <temp>/BurnFileTemp/ and never outside it.
     void jobWorkDir()
     {
