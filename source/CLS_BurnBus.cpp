@@ -8,7 +8,6 @@
 #include <QMutexLocker>
 #include <QThread>
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <system_error>
