@@ -105,6 +105,7 @@ CommandRoute CommandRouteOf(const QString& _qstrCmd)
 
 CLS_BurnPresenter::CLS_BurnPresenter(const QString& _qstrCreateText, QObject* _pParent) : QObject(_pParent)
 {
+    m_pCleanUpPool = new QThreadPool(this);
     ReadShellConfig();
     SetupMqProducer(_qstrCreateText);
     ConnectBus();
@@ -128,6 +129,7 @@ CLS_BurnPresenter::~CLS_BurnPresenter()
         delete m_pMqThread;
     }
     delete m_pMqProducer;
+    m_pCleanUpPool->waitForDone();
 }
 
 void CLS_BurnPresenter::ReadShellConfig()
@@ -175,10 +177,9 @@ void CLS_BurnPresenter::ConnectBus()
             static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
-// The global pool is waited for when the application ends, unlike a detached thread.
 void CLS_BurnPresenter::StartRetentionCleanUp()
 {
-    QThreadPool::globalInstance()->start([] {
+    m_pCleanUpPool->start([] {
         CLS_DBOperation dbOperation(s_qstrStoreName);
         dbOperation.DeleteExpiredJobs(n_RetentionDays);
     });

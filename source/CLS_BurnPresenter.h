@@ -18,6 +18,7 @@
 
 class CLS_MqHelper;
 class QThread;
+class QThreadPool;
 class QTimer;
 
 class CLS_BurnPresenter : public QObject
@@ -80,6 +81,9 @@ private:
 
     QMutex m_mutexRoute;
     QTimer* m_pTmrDeleteDB = nullptr;
+    // Runs the store clean-ups; the destructor waits for them, so none runs the
+    // module's code after DeleteModule (the host may unload the library then).
+    QThreadPool* m_pCleanUpPool = nullptr;
     QMap<QString, ClientRoute> m_qmapSendMsgReqParam;
     QMap<QString, QSet<QString>> m_qmapJobRouteKeys;  // job id -> its keys in m_qmapSendMsgReqParam
     QMutex m_mutexEvent;
