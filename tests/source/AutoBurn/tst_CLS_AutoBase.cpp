@@ -1,32 +1,11 @@
-// The per-kind factory, the defaults every backend inherits and the job work folder.
+// The per-kind factory (registered kinds built once and shared, installed doubles,
+// concurrent lookups) and the defaults every backend inherits. Work folders and job
+// ids: tst_BackendConformance.
 #include <QtTest>
 
+#include "BurnBackendRegistry.h"
 #include "CLS_AutoBase.h"
-
-namespace
-{
-// The smallest backend: every pure operation answers 0.
-class CLS_StubBackend : public CLS_AutoBase
-{
-public:
-    bool Init(BurnResultInfo*) override { return true; }
-    int InquestBurn(std::string, int, int, std::string, BurnResultInfo*) override { return 0; }
-    int StartBurn(std::string, std::string, std::string, std::string, int, int, std::string, std::string,
-                  BurnResultInfo*) override
-    {
-        return 0;
-    }
-    int CancelBurn(std::string) override { return 0; }
-    int AddFile(std::string, BurnFileTask&, BurnResultInfo*) override { return 0; }
-    int DoBurn(std::string, BurnResultInfo*) override { return 0; }
-    int WriteLabel(std::string, std::string, BurnResultInfo*) override { return 0; }
-    int GetJobStatus(QString, BurnResultInfo*) override { return 0; }
-    int ClearData(QString) override { return 0; }
-
-    std::string WorkDir(const std::string& _strJobId) { return MakeJobWorkDir(_strJobId); }
-    std::string TempPath() const { return m_strTempPath; }
-};
-}  // namespace
+#include "Skeleton/CLS_AutoSkeleton.h"
 
 class tst_CLS_AutoBase : public QObject
 {
@@ -37,81 +16,66 @@ private Q_SLOTS:
     {
         QVERIFY(m_qtmpDir.isValid());
         qputenv("TMPDIR", m_qtmpDir.path().toUtf8());
+        qputenv("BURNMODULE_PUBLISHER_ROOT", m_qtmpDir.filePath(QStringLiteral("devices")).toUtf8());
     }
 
-    void kindsWithoutBackend_data()
+    void factory_data()
     {
         QTest::addColumn<int>("kind");
-        for (int iKind : {-1, 1, 6, 12, 1000})
-            QTest::addRow("kind %d", iKind) << iKind;
+        QTest::addColumn<bool>("built");
+        for (const int iKind : RegisteredBurnDevs())
+            QTest::addRow("kind %d", iKind) << iKind << true;
+        for (const int iKind : {-1, 1, 6, 12, 1000})
+            QTest::addRow("kind %d, no backend", iKind) << iKind << false;
     }
-    void kindsWithoutBackend()
+    void factory()
     {
         QFETCH(int, kind);
-        QVERIFY(!CLS_AutoBase::GetInstance(kind));
-        QVERIFY(!CLS_AutoBase::GetInstance(kind));
+        QFETCH(bool, built);
+        CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(kind);
+        QCOMPARE(pBackend != nullptr, built);
+        QCOMPARE(CLS_AutoBase::GetInstance(kind), pBackend);
     }
 
+    // An installed double is what every thread finds; installing returns the one replaced.
     void installedBackendIsShared()
     {
-        CLS_StubBackend stubFirst;
-        CLS_StubBackend stubSecond;
-        QVERIFY(!CLS_AutoBase::InstallInstance(9, &stubFirst));
-        QCOMPARE(CLS_AutoBase::GetInstance(9), &stubFirst);
-        QCOMPARE(CLS_AutoBase::GetInstance(9), &stubFirst);
-        QCOMPARE(CLS_AutoBase::InstallInstance(9, &stubSecond), &stubFirst);
-        QCOMPARE(CLS_AutoBase::GetInstance(9), &stubSecond);
-        QCOMPARE(CLS_AutoBase::InstallInstance(9, nullptr), &stubSecond);
-    }
-
-    void concurrentLookupsAgree()
-    {
-        CLS_StubBackend stub;
-        CLS_AutoBase::InstallInstance(2, &stub);
+        CLS_AutoSkeleton first;
+        CLS_AutoSkeleton second;
+        QVERIFY(!CLS_AutoBase::InstallInstance(9, &first));
         QVector<CLS_AutoBase*> vecSeen(8, nullptr);
-        QList<QThread*> threads;
+        QList<QThread*> qlstThreads;
         for (int i = 0; i < vecSeen.size(); ++i)
-            threads << QThread::create([&vecSeen, i] { vecSeen[i] = CLS_AutoBase::GetInstance(2); });
-        for (QThread* pThread : threads)
+            qlstThreads << QThread::create([&vecSeen, i] { vecSeen[i] = CLS_AutoBase::GetInstance(9); });
+        for (QThread* pThread : qlstThreads)
             pThread->start();
-        for (QThread* pThread : threads) {
+        for (QThread* pThread : qlstThreads) {
             QVERIFY(pThread->wait(10000));
             delete pThread;
         }
-        for (CLS_AutoBase* pSeen : vecSeen)
-            QCOMPARE(pSeen, &stub);
-        CLS_AutoBase::InstallInstance(2, nullptr);
+        QCOMPARE(vecSeen, QVector<CLS_AutoBase*>(8, &first));
+        QCOMPARE(CLS_AutoBase::InstallInstance(9, &second), &first);
+        QCOMPARE(CLS_AutoBase::GetInstance(9), &second);
+        QCOMPARE(CLS_AutoBase::InstallInstance(9, nullptr), &second);
+        QVERIFY(!CLS_AutoBase::GetInstance(9));
     }
 
     void defaults()
     {
-        CLS_StubBackend stub;
+        CLS_AutoSkeleton probe;  // keeps every default of the base
         const QString qstrUnsupported = QStringLiteral("设备类型错误，没有满足需求的刻录机");
         BurnResultInfo stRobot;
         QString qstrStatus;
-        QCOMPARE(stub.GetRobotStatus(qstrStatus, &stRobot), -6);
+        QCOMPARE(probe.GetRobotStatus(qstrStatus, &stRobot), -6);
         QCOMPARE(stRobot.qstrErrMsg, qstrUnsupported);
         QVERIFY(qstrStatus.isEmpty());
         BurnResultInfo stAdjust;
-        QCOMPARE(stub.AdjustPrinter("{}", &stAdjust), -6);
+        QCOMPARE(probe.AdjustPrinter("{}", &stAdjust), -6);
         QCOMPARE(stAdjust.qstrErrMsg, qstrUnsupported);
-        QCOMPARE(stub.GetDiscPlace(QStringLiteral("J1")), QStringLiteral("[]"));
-        QVERIFY(!stub.FindJob(QStringLiteral("J1"), QStringLiteral("L")));
-        QVERIFY(!stub.UpdateJobInfo(QStringLiteral("J1"), QStringLiteral("L"), QStringLiteral("/p")));
-    }
-
-    // Work folders live under <temp>/BurnFileTemp/ and never outside it.
-    void jobWorkDir()
-    {
-        CLS_StubBackend stub;
-        const QString qstrRoot = QDir(m_qtmpDir.path()).canonicalPath() + QStringLiteral("/BurnFileTemp/");
-        QCOMPARE(QDir(QString::fromStdString(stub.TempPath())).canonicalPath() + QLatin1Char('/'), qstrRoot);
-        const std::string strDir = stub.WorkDir("job-1");
-        QCOMPARE(QString::fromStdString(strDir), QString::fromStdString(stub.TempPath()) + QStringLiteral("job-1/"));
-        QVERIFY(QDir(QString::fromStdString(strDir)).exists());
-        for (const char* szHostile : {"../escape", "a/b", "..", "", "a\\b"})
-            QVERIFY2(stub.WorkDir(szHostile).empty(), szHostile);
-        QVERIFY(!QDir(m_qtmpDir.filePath(QStringLiteral("escape"))).exists());
+        QCOMPARE(probe.GetDiscPlace(QStringLiteral("J1")), QStringLiteral("[]"));
+        QVERIFY(!probe.FindJob(QStringLiteral("J1"), QStringLiteral("L")));
+        QVERIFY(!probe.UpdateJobInfo(QStringLiteral("J1"), QStringLiteral("L"), QStringLiteral("/p")));
+        QCOMPARE(probe.StatusPollPauseMs(), 60000);
     }
 
 private:

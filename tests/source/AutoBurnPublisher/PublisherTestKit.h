@@ -1,16 +1,11 @@
-// Small file helpers shared by the tests of the Epson and Primera backends and of the
-// publisher simulator. Test thread only.
+// File helpers shared by the publisher backend tests and the publisher simulator tests.
+// Test thread only.
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QString>
-
-#include <initializer_list>
-#include <string>
-#include <utility>
+#include <QStringList>
 
 #include "CLS_AutoBase.h"
 
@@ -29,18 +24,12 @@ inline bool WriteBytes(const QString& _qstrPath, const QByteArray& _qbaContent)
     return qfile.open(QIODevice::WriteOnly | QIODevice::Truncate) && qfile.write(_qbaContent) == _qbaContent.size();
 }
 
-// A path as the job files name it: every "/" a "\".
-inline QByteArray Backslashed(QString _qstrPath)
+// A task of the job from "source, destination, source, destination, ...".
+inline BurnFileTask MakeTask(const QString& _qstrJobId, const QStringList& _qstrlstPairs)
 {
-    return _qstrPath.replace(QLatin1Char('/'), QLatin1Char('\\')).toUtf8();
-}
-
-inline BurnFileTask MakeTask(const std::string& _strJobId,
-                             std::initializer_list<std::pair<std::string, std::string>> _lstFiles)
-{
-    BurnFileTask stTask;
-    stTask.strJobId = _strJobId;
-    stTask.vecFiles.assign(_lstFiles.begin(), _lstFiles.end());
+    BurnFileTask stTask{_qstrJobId.toStdString(), {}};
+    for (int iFile = 0; iFile + 1 < _qstrlstPairs.size(); iFile += 2)
+        stTask.vecFiles.emplace_back(_qstrlstPairs[iFile].toStdString(), _qstrlstPairs[iFile + 1].toStdString());
     return stTask;
 }
 }  // namespace PublisherTestKit
