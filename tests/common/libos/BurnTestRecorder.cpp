@@ -4,29 +4,20 @@
 
 namespace
 {
-std::mutex& RecordMutex()
-{
-    static std::mutex s_mutex;
-    return s_mutex;
-}
-
-std::vector<std::string>& Records()
-{
-    static std::vector<std::string> s_vecRecords;
-    return s_vecRecords;
-}
+std::mutex s_mutexRecords;
+std::vector<std::string> s_vecRecords;
 }  // namespace
 
 void BurnTestRecord(const std::string& _strCall)
 {
-    std::lock_guard<std::mutex> lock(RecordMutex());
-    Records().push_back(_strCall);
+    std::lock_guard<std::mutex> lock(s_mutexRecords);
+    s_vecRecords.push_back(_strCall);
 }
 
 std::vector<std::string> BurnTestTakeRecords()
 {
-    std::lock_guard<std::mutex> lock(RecordMutex());
+    std::lock_guard<std::mutex> lock(s_mutexRecords);
     std::vector<std::string> vecTaken;
-    vecTaken.swap(Records());
+    vecTaken.swap(s_vecRecords);
     return vecTaken;
 }

@@ -25,10 +25,10 @@ std::string BurnTestDescribe(const T& _value)
     } else if constexpr (std::is_same_v<T, std::string>) {
         return "\"" + _value + "\"";
     } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
-        std::string strList = "[";
-        for (std::size_t i = 0; i < _value.size(); ++i)
-            strList += (i ? ", \"" : "\"") + _value[i] + "\"";
-        return strList + "]";
+        std::string strList;
+        for (const std::string& strItem : _value)
+            strList += (strList.empty() ? "\"" : ", \"") + strItem + "\"";
+        return "[" + strList + "]";
     } else if constexpr (std::is_same_v<T, bool>) {
         return _value ? "true" : "false";
     } else if constexpr (std::is_integral_v<T>) {
@@ -46,14 +46,9 @@ std::string BurnTestDescribe(const T& _value)
 template <typename... T>
 std::string BurnTestDescribeCall(const char* _szName, const std::tuple<T...>& _tupArgs)
 {
-    std::string strCall = std::string(_szName) + "(";
-    std::apply(
-        [&strCall](const auto&... _args) {
-            std::size_t nIndex = 0;
-            ((strCall += (nIndex++ ? ", " : "") + BurnTestDescribe(_args)), ...);
-        },
-        _tupArgs);
-    return strCall + ")";
+    std::string strArgs;
+    std::apply([&strArgs](const auto&... _args) { ((strArgs += ", " + BurnTestDescribe(_args)), ...); }, _tupArgs);
+    return std::string(_szName) + "(" + (strArgs.empty() ? strArgs : strArgs.substr(2)) + ")";
 }
 
 template <typename... T>
@@ -62,43 +57,19 @@ void BurnTestRecordCall(const char* _szName, const std::tuple<T...>& _tupArgs)
     BurnTestRecord(BurnTestDescribeCall(_szName, _tupArgs));
 }
 
-inline std::string BurnTestFormatV(const char* _szFmt, va_list _vaArgs)
-{
-    va_list vaCopy;
-    va_copy(vaCopy, _vaArgs);
-    const int iLength = std::vsnprintf(nullptr, 0, _szFmt, vaCopy);
-    va_end(vaCopy);
-    std::string strText(iLength > 0 ? static_cast<std::size_t>(iLength) : 0, '\0');
-    if (iLength > 0)
-        std::vsnprintf(&strText[0], strText.size() + 1, _szFmt, _vaArgs);
-    return strText;
-}
-
-constexpr std::uint32_t BurnTestHash(const char* _szText)
-{
-    std::uint32_t uHash = 2166136261u;
-    for (; *_szText; ++_szText)
-        uHash = (uHash ^ static_cast<unsigned char>(*_szText)) * 16777619u;
-    return uHash;
-}
-
-// What the stand-in entry `_szEntry` returns: distinct per entry and never a failure
-// value of the forwarders (a bool is false, the opposite of the one forwarder's true).
+// What every stand-in entry returns: never a failure value of the forwarders (a bool is
+// false, the opposite of the one forwarder's true).
 template <typename R>
-R BurnTestResult(const char* _szEntry)
+R BurnTestResult()
 {
-    const std::uint32_t uHash = BurnTestHash(_szEntry);
-    if constexpr (std::is_void_v<R>) {
+    if constexpr (std::is_void_v<R>)
         return;
-    } else if constexpr (std::is_same_v<R, bool>) {
+    else if constexpr (std::is_same_v<R, bool>)
         return false;
-    } else if constexpr (std::is_integral_v<R> && sizeof(R) == 8) {
-        return static_cast<R>((1LL << 35) + uHash);
-    } else if constexpr (std::is_integral_v<R>) {
-        return static_cast<R>(100 + uHash % 50000);
-    } else {
-        return reinterpret_cast<R>(static_cast<std::uintptr_t>(0x500000 + (uHash % 4096) * 16));
-    }
+    else if constexpr (std::is_integral_v<R>)
+        return static_cast<R>(sizeof(R) == 8 ? 7LL << 33 : 4242);
+    else
+        return reinterpret_cast<R>(static_cast<std::uintptr_t>(0x5a5a50));
 }
 
 // The value a test passes as argument number _nIndex of type T: distinct per position.
@@ -106,22 +77,27 @@ R BurnTestResult(const char* _szEntry)
 template <typename T>
 T BurnTestArg(std::size_t _nIndex)
 {
-    if constexpr (std::is_same_v<T, const char*>) {
-        static const char* const s_arrTexts[] = {"text 0", "text 1", "text 2", "text 3", "text 4", "text 5",
-                                                 "text 6", "text 7", "text 8", "text 9", "text 10", "text 11"};
-        return s_arrTexts[_nIndex % (sizeof(s_arrTexts) / sizeof(s_arrTexts[0]))];
-    } else if constexpr (std::is_same_v<T, std::string>) {
+    static const char* const s_arrTexts[] = {"text 0", "text 1", "text 2", "text 3", "text 4",
+                                             "text 5", "text 6", "text 7", "text 8", "text 9"};
+    if constexpr (std::is_same_v<T, const char*>)
+        return s_arrTexts[_nIndex % 10];
+    else if constexpr (std::is_same_v<T, std::string>)
         return "string " + std::to_string(_nIndex) + " \xE5\x85\x89\xE7\x9B\x98";
-    } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+    else if constexpr (std::is_same_v<T, std::vector<std::string>>)
         return {"drive " + std::to_string(_nIndex), "drive " + std::to_string(_nIndex + 1)};
-    } else if constexpr (std::is_same_v<T, bool>) {
-        return _nIndex % 2 == 0;
-    } else if constexpr (std::is_integral_v<T> && sizeof(T) == 8) {
+    else if constexpr (std::is_integral_v<T> && sizeof(T) == 8)
         return static_cast<T>(7000000000LL + static_cast<long long>(_nIndex));
-    } else if constexpr (std::is_integral_v<T>) {
+    else if constexpr (std::is_integral_v<T>)
         return static_cast<T>(1000 + 37 * _nIndex);
-    } else {
-        static_assert(std::is_pointer_v<T>, "a pointer, a number or a standard text");
+    else
         return reinterpret_cast<T>(static_cast<std::uintptr_t>(0x10000 + 0x100 * (_nIndex + 1)));
-    }
 }
+
+// A stand-in entry that records its name and arguments and returns BurnTestResult.
+#define BURN_TEST_LIB_ENTRY extern "C" __attribute__((visibility("default")))
+#define BURN_TEST_DEFINE(ret, name, params, args)        \
+    BURN_TEST_LIB_ENTRY ret name params                  \
+    {                                                    \
+        BurnTestRecordCall(#name, std::make_tuple args); \
+        return BurnTestResult<ret>();               \
+    }

@@ -1,6 +1,7 @@
-// A stand-in for the DMX robot network library: devices whose address is "offline" are
-// never connected; sends record their arguments and answer "reply:<message id>", or no
-// reply for the body "no-reply". Entries run on the caller's thread.
+// A stand-in for the DMX robot network library: a device got for the address "offline"
+// is never connected; a send records its arguments and answers "reply:<message id>" (no
+// reply for the body "no-reply"); free_str records whether it got back the reply handed
+// out last. Entries run on the caller's thread.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,83 +9,52 @@
 #include "BurnTestRecorder.h"
 #include "DmxNwcApi.h"
 
-#define BURN_TEST_LIB_ENTRY extern "C" __attribute__((visibility("default")))
-
 namespace
 {
-struct DmxTestDevice
-{
-    bool blConnected;
-};
+int s_iOnline = 1;  // a device is its connection state
+int s_iOffline = 0;
+char* s_szLastReply = nullptr;
 
-DmxTestDevice s_stOnline{true};
-DmxTestDevice s_stOffline{false};
-
-// The reply of a send, allocated the way the library hands texts out.
-char* MakeReply(const char* _szMsgId, const char* _szBody, int* _piReplyLen)
+char* Reply(const char* _szMsgId, const char* _szBody, int* _piReplyLen)
 {
-    if (_szBody && std::strcmp(_szBody, "no-reply") == 0) {
-        *_piReplyLen = 0;
-        return nullptr;
-    }
-    const std::string strReply = std::string("reply:") + _szMsgId;
-    char* szReply = static_cast<char*>(std::malloc(strReply.size() + 1));
-    std::memcpy(szReply, strReply.c_str(), strReply.size() + 1);
-    *_piReplyLen = static_cast<int>(strReply.size());
-    return szReply;
+    const bool blNoReply = std::strcmp(_szBody, "no-reply") == 0;
+    s_szLastReply = blNoReply ? nullptr : strdup(("reply:" + std::string(_szMsgId)).c_str());
+    *_piReplyLen = blNoReply ? 0 : static_cast<int>(std::strlen(s_szLastReply));
+    return s_szLastReply;
 }
 }  // namespace
+
+BURN_TEST_DEFINE(int, destroy_dev, (void* _pDev), (_pDev))
+BURN_TEST_DEFINE(void*, set_change_event_call, (void* _pDev, PFN_DmxChangeEvent _pfnEvent, void* _pUser),
+                 (_pDev, _pfnEvent, _pUser))
+BURN_TEST_DEFINE(int, destroy_change_event_call, (void* _pDev, void* _pSubscription), (_pDev, _pSubscription))
 
 BURN_TEST_LIB_ENTRY void* get_dev(const char* _szIp, int _iPort, int _iFlag)
 {
     BurnTestRecordCall("get_dev", std::make_tuple(_szIp, _iPort, _iFlag));
-    return std::strcmp(_szIp, "offline") == 0 ? &s_stOffline : &s_stOnline;
+    return std::strcmp(_szIp, "offline") == 0 ? &s_iOffline : &s_iOnline;
 }
 
 BURN_TEST_LIB_ENTRY int is_conn(void* _pDev)
 {
     BurnTestRecordCall("is_conn", std::make_tuple(_pDev));
-    return static_cast<DmxTestDevice*>(_pDev)->blConnected ? 1 : 0;
+    return *static_cast<int*>(_pDev);
 }
 
-BURN_TEST_LIB_ENTRY int destroy_dev(void* _pDev)
-{
-    BurnTestRecordCall("destroy_dev", std::make_tuple(_pDev));
-    return BurnTestResult<int>("destroy_dev");
-}
-
-BURN_TEST_LIB_ENTRY void* set_change_event_call(void* _pDev, PFN_DmxChangeEvent _pfnEvent, void* _pUser)
-{
-    BurnTestRecordCall("set_change_event_call", std::make_tuple(_pDev, _pfnEvent, _pUser));
-    return BurnTestResult<void*>("set_change_event_call");
-}
-
-BURN_TEST_LIB_ENTRY int destroy_change_event_call(void* _pDev, void* _pSubscription)
-{
-    BurnTestRecordCall("destroy_change_event_call", std::make_tuple(_pDev, _pSubscription));
-    return BurnTestResult<int>("destroy_change_event_call");
-}
-
-// free_str(<address of the pointer>, <the pointer>).
 BURN_TEST_LIB_ENTRY void free_str(char** _ppStr)
 {
-    BurnTestRecordCall("free_str", std::make_tuple(static_cast<void*>(_ppStr), static_cast<void*>(*_ppStr)));
+    BurnTestRecord(*_ppStr == s_szLastReply ? "free_str(the reply)" : "free_str(another text)");
     std::free(*_ppStr);
     *_ppStr = nullptr;
 }
 
-// send_msg_ret_new_ex(dev, method, class, id, body, timeout, <address of the reply
-// pointer>, <its value on entry>, <address of the length>) then reply=<the reply pointer>.
 BURN_TEST_LIB_ENTRY unsigned char send_msg_ret_new_ex(void* _pDev, const char* _szMethod, const char* _szClass,
                                                       const char* _szMsgId, const char* _szBody, int _iTimeoutMs,
                                                       char** _ppReply, int* _piReplyLen)
 {
-    const std::string strCall = BurnTestDescribeCall(
-        "send_msg_ret_new_ex", std::make_tuple(_pDev, _szMethod, _szClass, _szMsgId, _szBody, _iTimeoutMs,
-                                               static_cast<void*>(_ppReply), static_cast<void*>(*_ppReply),
-                                               static_cast<void*>(_piReplyLen)));
-    *_ppReply = MakeReply(_szMsgId, _szBody, _piReplyLen);
-    BurnTestRecord(strCall + " reply=" + BurnTestDescribe(static_cast<void*>(*_ppReply)));
+    BurnTestRecordCall("send_msg_ret_new_ex",
+                       std::make_tuple(_pDev, _szMethod, _szClass, _szMsgId, _szBody, _iTimeoutMs));
+    *_ppReply = Reply(_szMsgId, _szBody, _piReplyLen);
     return 7;
 }
 
@@ -92,12 +62,9 @@ BURN_TEST_LIB_ENTRY unsigned char send_msg_ret_err_new_ex(void* _pDev, const cha
                                                           const char* _szMsgId, const char* _szBody, int _iTimeoutMs,
                                                           char** _ppReply, int* _piReplyLen, int* _piErrId)
 {
-    const std::string strCall = BurnTestDescribeCall(
-        "send_msg_ret_err_new_ex",
-        std::make_tuple(_pDev, _szMethod, _szClass, _szMsgId, _szBody, _iTimeoutMs, static_cast<void*>(_ppReply),
-                        static_cast<void*>(*_ppReply), static_cast<void*>(_piReplyLen), static_cast<void*>(_piErrId)));
-    *_ppReply = MakeReply(_szMsgId, _szBody, _piReplyLen);
+    BurnTestRecordCall("send_msg_ret_err_new_ex",
+                       std::make_tuple(_pDev, _szMethod, _szClass, _szMsgId, _szBody, _iTimeoutMs));
+    *_ppReply = Reply(_szMsgId, _szBody, _piReplyLen);
     *_piErrId = 112002;
-    BurnTestRecord(strCall + " reply=" + BurnTestDescribe(static_cast<void*>(*_ppReply)));
     return 9;
 }

@@ -1,28 +1,21 @@
 // A stand-in for one closed library, generated from the entry table named by
 // BURN_TEST_TABLE: every entry records its name and arguments and returns the result
-// BurnTestResult derives from its name. Entries run on the caller's thread.
+// BurnTestResult gives. Entries run on the caller's thread.
 #include "BurnLibBinding.h"
 #include "BurnTestRecorder.h"
 
-#define BURN_TEST_LIB_ENTRY extern "C" __attribute__((visibility("default")))
-
-#define BURN_TEST_DEFINE(ret, name, params, args)       \
-    BURN_TEST_LIB_ENTRY ret name params                 \
-    {                                                   \
-        BurnTestRecordCall(#name, std::make_tuple args); \
-        return BurnTestResult<ret>(#name);              \
-    }
-
 // A printf-style entry records its fixed arguments and the formatted text.
-#define BURN_TEST_DEFINE_VA(ret, name, params, fixedArgs, fmtParam)                                      \
-    BURN_TEST_LIB_ENTRY ret name params                                                                  \
-    {                                                                                                    \
-        va_list vaArgs;                                                                                  \
-        va_start(vaArgs, fmtParam);                                                                      \
-        const std::string strText = BurnTestFormatV(fmtParam, vaArgs);                                   \
-        va_end(vaArgs);                                                                                  \
-        BurnTestRecordCall(#name, std::tuple_cat(std::make_tuple fixedArgs, std::make_tuple(strText))); \
-        return BurnTestResult<ret>(#name);                                                               \
+#define BURN_TEST_DEFINE_VA(ret, name, params, fixedArgs, fmtParam)                      \
+    BURN_TEST_LIB_ENTRY ret name params                                                  \
+    {                                                                                    \
+        char szText[16384];                                                              \
+        va_list vaArgs;                                                                  \
+        va_start(vaArgs, fmtParam);                                                      \
+        std::vsnprintf(szText, sizeof(szText), fmtParam, vaArgs);                        \
+        va_end(vaArgs);                                                                  \
+        const std::tuple<const char*> tupText(szText);                                   \
+        BurnTestRecordCall(#name, std::tuple_cat(std::make_tuple fixedArgs, tupText));   \
+        return BurnTestResult<ret>();                                                     \
     }
 
 #define BURN_FWD(ret, name, params, args, fail, form) BURN_TEST_DEFINE(ret, name, params, args)
@@ -32,5 +25,6 @@
 // Defined although the binding must not look it up.
 #define BURN_FWD_UNBOUND(ret, name, params, args, fail, form) BURN_TEST_DEFINE(ret, name, params, args)
 #define BURN_ENTRY(ret, name, params, args) BURN_TEST_DEFINE(ret, name, params, args)
-#define BURN_ENTRY_VA(ret, name, params, fixedArgs, fmtParam) BURN_TEST_DEFINE_VA(ret, name, params, fixedArgs, fmtParam)
+#define BURN_ENTRY_VA(ret, name, params, fixedArgs, fmtParam) \
+    BURN_TEST_DEFINE_VA(ret, name, params, fixedArgs, fmtParam)
 #include BURN_TEST_TABLE

@@ -5,61 +5,47 @@
 #include <amqp.h>
 #include <amqp_tcp_socket.h>
 
-#include <QByteArray>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QTcpSocket>
 #include <QList>
+#include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QThread>
 
-#include <cstdio>
 #include <memory>
 
-#include <unistd.h>
-
-// The node the tests talk to. Acquire() reports what to do when there is none.
+// The node the tests talk to.
 class CLS_TestBroker
 {
 public:
-    enum class Availability
-    {
-        n_Ready,
-        n_Skip,  // rabbitmq-server not installed and not in CI
-        n_Fail,
-    };
-
     ~CLS_TestBroker()
     {
-        if (m_blOwned)
+        if (m_pOwnDir)
             RunScript({QStringLiteral("stop")});
     }
 
-    Availability Acquire(QString& _qstrWhy)
+    // Empty when the node is ready; otherwise why not, starting with "skip: " when
+    // rabbitmq-server is not installed and this is not CI.
+    QString Acquire()
     {
         m_qstrDir = qEnvironmentVariable("BURN_RABBITMQ_DIR");
         if (!m_qstrDir.isEmpty() && ReadPort())
-            return Availability::n_Ready;
-        if (!Installed()) {
-            _qstrWhy = QStringLiteral("rabbitmq-server is not installed (apt-get install rabbitmq-server)");
-            return qEnvironmentVariable("CI") == QLatin1String("true") ? Availability::n_Fail : Availability::n_Skip;
+            return QString();
+        const QString qstrBin = qEnvironmentVariable("RABBITMQ_BIN_DIR", QStringLiteral("/usr/lib/rabbitmq/bin"));
+        if (!QFileInfo(qstrBin + QStringLiteral("/rabbitmq-server")).isExecutable()) {
+            const QString qstrWhy = QStringLiteral("rabbitmq-server not installed (apt-get install rabbitmq-server)");
+            return qEnvironmentVariable("CI") == QLatin1String("true") ? qstrWhy : "skip: " + qstrWhy;
         }
         // No node of the fixture (a run outside CTest): a private one for this program.
         m_pOwnDir.reset(new QTemporaryDir(QDir::tempPath() + QStringLiteral("/burn-rabbitmq-XXXXXX")));
         m_qstrDir = m_pOwnDir->path();
         QString qstrOut;
-        if (!RunScript({QStringLiteral("start")}, &qstrOut) || !ReadPort()) {
-            _qstrWhy = QStringLiteral("scripts/rabbitmq.sh start failed: ") + qstrOut;
-            return Availability::n_Fail;
-        }
-        m_blOwned = true;
-        return Availability::n_Ready;
+        if (RunScript({QStringLiteral("start")}, &qstrOut) && ReadPort())
+            return QString();
+        return QStringLiteral("scripts/rabbitmq.sh start failed: ") + qstrOut;
     }
 
     int Port() const { return m_iPort; }
@@ -71,21 +57,10 @@ public:
     // A broker user with every right on the vhost "/"; removed with RemoveUser.
     bool AddUser(const QString& _qstrUser, const QString& _qstrPassword)
     {
-        return RunScript({QStringLiteral("ctl"), QStringLiteral("add_user"), _qstrUser, _qstrPassword}) &&
-               RunScript({QStringLiteral("ctl"), QStringLiteral("set_permissions"), QStringLiteral("-p"),
-                          QStringLiteral("/"), _qstrUser, QStringLiteral(".*"), QStringLiteral(".*"),
-                          QStringLiteral(".*")});
+        return RunScript({"ctl", "add_user", _qstrUser, _qstrPassword}) &&
+               RunScript({"ctl", "set_permissions", "-p", "/", _qstrUser, ".*", ".*", ".*"});
     }
-    bool RemoveUser(const QString& _qstrUser)
-    {
-        return RunScript({QStringLiteral("ctl"), QStringLiteral("delete_user"), _qstrUser});
-    }
-
-    static bool Installed()
-    {
-        const QString qstrBin = qEnvironmentVariable("RABBITMQ_BIN_DIR", QStringLiteral("/usr/lib/rabbitmq/bin"));
-        return QFileInfo(qstrBin + QStringLiteral("/rabbitmq-server")).isExecutable();
-    }
+    bool RemoveUser(const QString& _qstrUser) { return RunScript({"ctl", "delete_user", _qstrUser}); }
 
 private:
     bool ReadPort()
@@ -115,10 +90,18 @@ private:
     }
 
     QString m_qstrDir;
-    std::unique_ptr<QTemporaryDir> m_pOwnDir;
-    bool m_blOwned = false;
+    std::unique_ptr<QTemporaryDir> m_pOwnDir;  // the private node's folder
     int m_iPort = 0;
 };
+
+// In a test function: the node, or a skip (not installed, outside CI), or a failure.
+#define BURN_ACQUIRE_BROKER(broker)                             \
+    do {                                                        \
+        const QString qstrWhy__ = (broker).Acquire();           \
+        if (qstrWhy__.startsWith(QLatin1String("skip: ")))      \
+            QSKIP(qPrintable(qstrWhy__));                       \
+        QVERIFY2(qstrWhy__.isEmpty(), qPrintable(qstrWhy__));   \
+    } while (0)
 
 // One message read back from a queue.
 struct TestAmqpMessage
@@ -126,16 +109,6 @@ struct TestAmqpMessage
     QByteArray qbaBody;
     int iDeliveryMode = 0;  // 2: persistent
 };
-
-// In a test function: the node, or a skip (not installed, outside CI), or a failure.
-#define BURN_ACQUIRE_BROKER(broker)                                                            \
-    do {                                                                                       \
-        QString qstrWhy__;                                                                     \
-        const CLS_TestBroker::Availability availability__ = (broker).Acquire(qstrWhy__);      \
-        if (availability__ == CLS_TestBroker::Availability::n_Skip)                            \
-            QSKIP(qPrintable(qstrWhy__));                                                      \
-        QVERIFY2(availability__ == CLS_TestBroker::Availability::n_Ready, qPrintable(qstrWhy__)); \
-    } while (0)
 
 // A direct rabbitmq-c connection with one channel, independent of the library under test.
 class CLS_TestAmqpClient
@@ -154,14 +127,14 @@ public:
             return false;
         }
         amqp_set_rpc_timeout(m_pState, &tv);
-        const amqp_rpc_reply_t reply =
-            amqp_login(m_pState, "/", 0, 131072, 0, AMQP_SASL_METHOD_PLAIN, _szUser, _szPassword);
-        if (reply.reply_type != AMQP_RESPONSE_NORMAL) {
+        if (amqp_login(m_pState, "/", 0, 131072, 0, AMQP_SASL_METHOD_PLAIN, _szUser, _szPassword).reply_type !=
+            AMQP_RESPONSE_NORMAL) {
             Disconnect();
             return false;
         }
         return OpenChannel();
     }
+    bool Connected() const { return m_pState != nullptr; }
 
     bool DeclareExchange(const QByteArray& _qbaName)
     {
@@ -174,16 +147,14 @@ public:
         amqp_exchange_delete(m_pState, n_Channel, Bytes(_qbaName), 0);
         return Ok();
     }
-    // A durable queue bound to the exchange under the routing key.
-    bool DeclareQueue(const QByteArray& _qbaQueue, const QByteArray& _qbaExchange = {},
-                      const QByteArray& _qbaKey = {})
+    // A durable queue, bound to the exchange under the routing key when one is named.
+    bool DeclareQueue(const QByteArray& _qbaQueue, const QByteArray& _qbaExchange = {}, const QByteArray& _qbaKey = {})
     {
         amqp_queue_declare(m_pState, n_Channel, Bytes(_qbaQueue), 0, 1, 0, 0, amqp_empty_table);
-        if (!Ok())
-            return false;
-        if (_qbaExchange.isEmpty())
-            return true;
-        amqp_queue_bind(m_pState, n_Channel, Bytes(_qbaQueue), Bytes(_qbaExchange), Bytes(_qbaKey), amqp_empty_table);
+        if (Ok() && !_qbaExchange.isEmpty()) {
+            amqp_queue_bind(m_pState, n_Channel, Bytes(_qbaQueue), Bytes(_qbaExchange), Bytes(_qbaKey),
+                            amqp_empty_table);
+        }
         return Ok();
     }
     bool DeleteQueue(const QByteArray& _qbaQueue)
@@ -195,15 +166,6 @@ public:
     {
         amqp_queue_purge(m_pState, n_Channel, Bytes(_qbaQueue));
         return Ok();
-    }
-    // Whether the queue exists (a passive declare; a refusal reopens the channel).
-    bool QueueExists(const QByteArray& _qbaQueue)
-    {
-        amqp_queue_declare(m_pState, n_Channel, Bytes(_qbaQueue), 1, 0, 0, 0, amqp_empty_table);
-        if (Ok())
-            return true;
-        OpenChannel();
-        return false;
     }
 
     // The next message of the queue, polling until the deadline; false when none came.
@@ -232,17 +194,12 @@ public:
         return qlistMsgs;
     }
 
-    bool Connected() const { return m_pState != nullptr; }
-
 private:
     static const amqp_channel_t n_Channel = 1;
 
     static amqp_bytes_t Bytes(const QByteArray& _qba)
     {
-        amqp_bytes_t bytes;
-        bytes.len = static_cast<size_t>(_qba.size());
-        bytes.bytes = const_cast<char*>(_qba.constData());
-        return bytes;
+        return amqp_bytes_t{static_cast<size_t>(_qba.size()), const_cast<char*>(_qba.constData())};
     }
     bool Ok() const { return m_pState && amqp_get_rpc_reply(m_pState).reply_type == AMQP_RESPONSE_NORMAL; }
     bool OpenChannel()
@@ -271,39 +228,4 @@ private:
     }
 
     amqp_connection_state_t m_pState = nullptr;
-};
-
-// Collects what the code under test writes to standard error while it lives.
-class CLS_StderrCapture
-{
-public:
-    CLS_StderrCapture()
-    {
-        std::fflush(stderr);
-        m_iSavedFd = dup(STDERR_FILENO);
-        if (m_qfile.open())
-            dup2(m_qfile.handle(), STDERR_FILENO);
-    }
-    ~CLS_StderrCapture() { Restore(); }
-    QString Text()
-    {
-        Restore();
-        m_qfile.seek(0);
-        const QByteArray qbaText = m_qfile.readAll();
-        std::fwrite(qbaText.constData(), 1, static_cast<size_t>(qbaText.size()), stderr);  // keep it in the test log
-        return QString::fromUtf8(qbaText);
-    }
-
-private:
-    void Restore()
-    {
-        if (m_iSavedFd < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_iSavedFd, STDERR_FILENO);
-        close(m_iSavedFd);
-        m_iSavedFd = -1;
-    }
-    QTemporaryFile m_qfile;
-    int m_iSavedFd = -1;
 };

@@ -1,278 +1,171 @@
-// win32_webservice_sdk.dll loaded by file name from the application folder and
-// called against a real HTTP server that the test runs on 127.0.0.1.
+// win32_webservice_sdk.dll bound by the module's loader from the application folder and
+// called through the module's forwarders against a real HTTP server on 127.0.0.1: what
+// a submit sends, its result and reply by outcome, refused arguments, many callers at
+// once, and submits after cleanup.
 #include <QtTest>
 
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "BurnLibBinding.h"
 #include "CLS_TinyHttpServer.h"
 #include "win32_webservice_sdk.h"
 
-#include <memory>
-
-namespace {
-
+namespace
+{
 struct SubmitOutcome
 {
-    int iResult = 0;
-    bool blHasReply = false;
+    int iResult = 1;
+    bool blReply = false;      // a reply text was handed out
     QByteArray baReply;
-    bool blNulledByRelease = false;
+    bool blReleased = false;   // webservice_sdk_release set the pointer to null
     qint64 llElapsedMs = 0;
 };
 
-} // namespace
+SubmitOutcome Submit(const QByteArray& _baUrl, int _iTimeout, const QByteArray& _baBody, int _iFlag)
+{
+    SubmitOutcome stOutcome;
+    QElapsedTimer qtimer;
+    qtimer.start();
+    char* szReply = reinterpret_cast<char*>(0x1);  // an old value is overwritten, not freed
+    stOutcome.iResult = webservice_sdk_submit(_baUrl.constData(), _iTimeout, _baBody.constData(), _iFlag, &szReply);
+    stOutcome.llElapsedMs = qtimer.elapsed();
+    stOutcome.blReply = szReply != nullptr;
+    if (szReply) {
+        stOutcome.baReply = szReply;
+        webservice_sdk_release(&szReply);
+        stOutcome.blReleased = szReply == nullptr;
+    }
+    return stOutcome;
+}
+}  // namespace
 
 class tst_webservice_sdk : public QObject
 {
     Q_OBJECT
 
-private:
-    QLibrary m_libSdk;
-    decltype(&::webservice_sdk_startup) m_pfnStartup = nullptr;
-    decltype(&::webservice_sdk_cleanup) m_pfnCleanup = nullptr;
-    decltype(&::webservice_sdk_submit) m_pfnSubmit = nullptr;
-    decltype(&::webservice_sdk_release) m_pfnRelease = nullptr;
-    std::unique_ptr<CLS_TinyHttpServer> m_pServer;
+    CLS_TinyHttpServer m_server;
 
-    template <typename T>
-    void Resolve(T& _pfnEntry, const char* _szName)
-    {
-        _pfnEntry = reinterpret_cast<T>(m_libSdk.resolve(_szName));
-    }
-
-    // One call on a thread of its own while this thread serves the requests.
-    // The reply is copied, then released, and the release is checked.
-    QThread* StartSubmit(const QByteArray& _baUrl, int _iTimeout, const QByteArray& _baBody, int _iFlag,
-                         std::shared_ptr<SubmitOutcome> _pOutcome)
-    {
-        const auto pfnSubmit = m_pfnSubmit;
-        const auto pfnRelease = m_pfnRelease;
-        return QThread::create([=] {
-            QElapsedTimer qtimer;
-            qtimer.start();
-            char* szReply = reinterpret_cast<char*>(0x1);   // an old value must be overwritten
-            _pOutcome->iResult = pfnSubmit(_baUrl.constData(), _iTimeout, _baBody.constData(), _iFlag, &szReply);
-            _pOutcome->llElapsedMs = qtimer.elapsed();
-            _pOutcome->blHasReply = szReply != nullptr;
-            if (!szReply)
-                return;
-            _pOutcome->baReply = QByteArray(szReply);
-            pfnRelease(&szReply);
-            _pOutcome->blNulledByRelease = szReply == nullptr;
-        });
-    }
-
-    bool Submit(SubmitOutcome& _outcome, const QByteArray& _baUrl, int _iTimeout, const QByteArray& _baBody,
-                int _iFlag = n_WebserviceSdkFlag_Post, int _iWaitMs = 15000)
-    {
-        auto pOutcome = std::make_shared<SubmitOutcome>();
-        QThread* pThread = StartSubmit(_baUrl, _iTimeout, _baBody, _iFlag, pOutcome);
-        pThread->start();
-        const bool blDone = QTest::qWaitFor([pThread] { return pThread->isFinished(); }, _iWaitMs);
-        if (!blDone)
-            return false;   // left running rather than blocking the test
-        delete pThread;
-        _outcome = *pOutcome;
-        return true;
-    }
-
-private Q_SLOTS:
+private slots:
     void initTestCase()
     {
-        const QString qstrPath = QCoreApplication::applicationDirPath() + "/win32_webservice_sdk.dll";
-        QVERIFY2(QFileInfo::exists(qstrPath), qPrintable(qstrPath));
-        m_libSdk.setFileName(qstrPath);
-        QVERIFY2(m_libSdk.load(), qPrintable(m_libSdk.errorString()));
-        Resolve(m_pfnStartup, "webservice_sdk_startup");
-        Resolve(m_pfnCleanup, "webservice_sdk_cleanup");
-        Resolve(m_pfnSubmit, "webservice_sdk_submit");
-        Resolve(m_pfnRelease, "webservice_sdk_release");
-        QVERIFY(m_pfnStartup && m_pfnCleanup && m_pfnSubmit && m_pfnRelease);
-        QCOMPARE(m_pfnStartup(), 0);
-        QCOMPARE(m_pfnStartup(), 0);
+        QVERIFY(webservice_init_lib(QCoreApplication::applicationDirPath().toLocal8Bit().constData()));
+        QCOMPARE(webservice_sdk_startup(), 0);
+        QCOMPARE(webservice_sdk_startup(), 0);
+        QVERIFY(m_server.Listen());
     }
 
-    void init()
+    void submit_data()
     {
-        m_pServer.reset(new CLS_TinyHttpServer());
-        QVERIFY(m_pServer->Listen());
-    }
-
-    void cleanupTestCase()
-    {
-        QCOMPARE(m_pfnCleanup(), 0);
-        QCOMPARE(m_pfnCleanup(), 0);
-    }
-
-    void postSendsTheExactJsonBody_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::newRow("utf-8 json") << QStringLiteral("{\"JobId\":\"刻录-01\",\"n\":1}").toUtf8();
-        QTest::newRow("2 MiB") << QByteArray("{\"data\":\"") + QByteArray(2 * 1024 * 1024, 'a') + "\"}";
-        QTest::newRow("empty") << QByteArray();
-    }
-    void postSendsTheExactJsonBody()
-    {
-        QFETCH(QByteArray, body);
+        QTest::addColumn<int>("iFlag");
+        QTest::addColumn<int>("iStatus");  // -1: nobody listens, 0: the server never answers
+        QTest::addColumn<QByteArray>("baBody");
+        QTest::addColumn<QByteArray>("baAnswer");
+        QTest::addColumn<int>("iResult");
+        const int iPost = n_WebserviceSdkFlag_Post;
+        const QByteArray baJson = QStringLiteral("{\"JobId\":\"刻录-01\",\"n\":1}").toUtf8();
         const QByteArray baAnswer = QStringLiteral("{\"ret\":0,\"msg\":\"成功\"}").toUtf8();
-        m_pServer->SetReply(200, baAnswer);
-        SubmitOutcome outcome;
-        QVERIFY(Submit(outcome, m_pServer->Url("/oda/api/burn?x=1"), 10, body));
-        QCOMPARE(outcome.iResult, 0);
-        QVERIFY(outcome.blHasReply);
-        QCOMPARE(outcome.baReply, baAnswer);
-        QVERIFY(outcome.blNulledByRelease);
-
-        const QList<TinyHttpRequest> qlstRequests = m_pServer->Requests();
-        QCOMPARE(qlstRequests.size(), 1);
-        const TinyHttpRequest& request = qlstRequests.first();
-        QCOMPARE(request.baMethod, QByteArray("POST"));
-        QCOMPARE(request.baPath, QByteArray("/oda/api/burn?x=1"));
-        QCOMPARE(request.qmapHeaders.value("content-type"), QByteArray("application/json"));
-        QVERIFY(!request.qmapHeaders.contains("expect"));
-        QCOMPARE(request.baBody.size(), body.size());
-        QCOMPARE(request.baBody, body);
+        QTest::newRow("utf-8 json") << iPost << 200 << baJson << baAnswer << 0;
+        QTest::newRow("2 MiB") << iPost << 201 << QByteArray(2 * 1024 * 1024, 'a') << baAnswer << 0;
+        QTest::newRow("empty body, empty reply") << iPost << 200 << QByteArray() << QByteArray() << 0;
+        QTest::newRow("GET sends no body") << int(n_WebserviceSdkFlag_Get) << 200 << baJson << baAnswer << 0;
+        QTest::newRow("399") << iPost << 399 << baJson << baAnswer << 0;
+        QTest::newRow("400") << iPost << 400 << baJson << baAnswer << int(n_WebserviceSdkResult_HttpStatus);
+        QTest::newRow("refused") << iPost << -1 << baJson << QByteArray() << int(n_WebserviceSdkResult_Transport);
+        QTest::newRow("1 s timeout") << iPost << 0 << baJson << QByteArray() << int(n_WebserviceSdkResult_Timeout);
     }
-
-    void emptyReplyGivesEmptyText()
+    // A reply, whatever the status, is handed out and must be released; none on a
+    // transport failure or a timeout.
+    void submit()
     {
-        m_pServer->SetReply(200, QByteArray());
-        SubmitOutcome outcome;
-        QVERIFY(Submit(outcome, m_pServer->Url("/empty"), 10, "{}"));
-        QCOMPARE(outcome.iResult, 0);
-        QVERIFY(outcome.blHasReply);
-        QCOMPARE(outcome.baReply, QByteArray());
-        QVERIFY(outcome.blNulledByRelease);
-    }
-
-    void statusDecidesResult_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("result");
-        QTest::newRow("201") << 201 << int(n_WebserviceSdkResult_Ok);
-        QTest::newRow("399") << 399 << int(n_WebserviceSdkResult_Ok);
-        QTest::newRow("400") << 400 << int(n_WebserviceSdkResult_HttpStatus);
-        QTest::newRow("404") << 404 << int(n_WebserviceSdkResult_HttpStatus);
-        QTest::newRow("500") << 500 << int(n_WebserviceSdkResult_HttpStatus);
-    }
-    void statusDecidesResult()
-    {
-        QFETCH(int, status);
-        QFETCH(int, result);
-        m_pServer->SetReply(status, "{\"error\":\"detail\"}");
-        SubmitOutcome outcome;
-        QVERIFY(Submit(outcome, m_pServer->Url("/status"), 10, "{}"));
-        QCOMPARE(outcome.iResult, result);
-        // The body is handed back whatever the status, and must be released.
-        QVERIFY(outcome.blHasReply);
-        QCOMPARE(outcome.baReply, QByteArray("{\"error\":\"detail\"}"));
-        QVERIFY(outcome.blNulledByRelease);
-    }
-
-    void refusedConnectionFailsQuickly()
-    {
-        QTcpServer qtcpProbe;
-        QVERIFY(qtcpProbe.listen(QHostAddress::LocalHost, 0));
-        const quint16 usPort = qtcpProbe.serverPort();
-        qtcpProbe.close();
-        SubmitOutcome outcome;
-        QVERIFY(Submit(outcome, "http://127.0.0.1:" + QByteArray::number(usPort) + "/x", 10, "{}"));
-        QCOMPARE(outcome.iResult, int(n_WebserviceSdkResult_Transport));
-        QVERIFY(!outcome.blHasReply);
-        QVERIFY2(outcome.llElapsedMs < 3000, qPrintable(QString::number(outcome.llElapsedMs)));
-    }
-
-    void silentServerTimesOut()
-    {
-        m_pServer->SetMode(CLS_TinyHttpServer::n_ReplyMode_Silent);
-        SubmitOutcome outcome;
-        QVERIFY(Submit(outcome, m_pServer->Url("/silent"), 1, "{\"wait\":true}"));
-        QCOMPARE(outcome.iResult, int(n_WebserviceSdkResult_Timeout));
-        QVERIFY(!outcome.blHasReply);
-        QVERIFY2(outcome.llElapsedMs >= 900 && outcome.llElapsedMs < 5000,
-                 qPrintable(QString::number(outcome.llElapsedMs)));
-        // The request did arrive: the time went on waiting for the answer.
-        QCOMPARE(m_pServer->Requests().size(), 1);
-    }
-
-    void getFlagSendsNoBody()
-    {
-        m_pServer->SetReply(200, "[1,2]");
-        SubmitOutcome outcome;
-        QVERIFY(Submit(outcome, m_pServer->Url("/list"), 10, "{\"ignored\":1}", n_WebserviceSdkFlag_Get));
-        QCOMPARE(outcome.iResult, 0);
-        QCOMPARE(outcome.baReply, QByteArray("[1,2]"));
-        const QList<TinyHttpRequest> qlstRequests = m_pServer->Requests();
-        QCOMPARE(qlstRequests.size(), 1);
-        QCOMPARE(qlstRequests.first().baMethod, QByteArray("GET"));
-        QCOMPARE(qlstRequests.first().baBody, QByteArray());
+        QFETCH(int, iFlag);
+        QFETCH(int, iStatus);
+        QFETCH(QByteArray, baBody);
+        QFETCH(QByteArray, baAnswer);
+        QFETCH(int, iResult);
+        QTcpServer qtcpClosed;  // a port with nobody behind it once closed
+        QVERIFY(qtcpClosed.listen(QHostAddress::LocalHost));
+        const QByteArray baClosedPort = QByteArray::number(qtcpClosed.serverPort());
+        qtcpClosed.close();
+        CLS_TinyHttpServer qserver;
+        QVERIFY(qserver.Listen());
+        const QByteArray baPath = "/oda/api/burn?x=1";
+        const QByteArray baUrl = iStatus < 0 ? "http://127.0.0.1:" + baClosedPort + baPath
+                                             : qserver.Url(baPath);
+        iStatus ? qserver.SetReply(iStatus, baAnswer) : qserver.SetMode(CLS_TinyHttpServer::n_ReplyMode_Silent);
+        const SubmitOutcome stOutcome = BlockingCall([&] { return Submit(baUrl, iStatus ? 10 : 1, baBody, iFlag); });
+        QCOMPARE(stOutcome.iResult, iResult);
+        QCOMPARE(stOutcome.blReply, iStatus > 0);
+        QCOMPARE(stOutcome.baReply, baAnswer);
+        QCOMPARE(stOutcome.blReleased, iStatus > 0);
+        QVERIFY2(iStatus != 0 || stOutcome.llElapsedMs >= 900, qPrintable(QString::number(stOutcome.llElapsedMs)));
+        QVERIFY2(stOutcome.llElapsedMs < 5000, qPrintable(QString::number(stOutcome.llElapsedMs)));
+        QCOMPARE(qserver.Requests().size(), iStatus < 0 ? 0 : 1);
+        if (iStatus < 0)
+            return;
+        const TinyHttpRequest stRequest = qserver.Requests()[0];
+        QCOMPARE(stRequest.baMethod, QByteArray(iFlag == n_WebserviceSdkFlag_Post ? "POST" : "GET"));
+        QCOMPARE(stRequest.baPath, baPath);
+        QCOMPARE(stRequest.baBody, iFlag == n_WebserviceSdkFlag_Post ? baBody : QByteArray());
+        const bool blJsonType = stRequest.baHeaders.contains("\r\nContent-Type: application/json\r\n");
+        QCOMPARE(blJsonType, iFlag == n_WebserviceSdkFlag_Post);
+        QVERIFY(!stRequest.baHeaders.toLower().contains("expect:"));
     }
 
     void badArgumentsAreRefused()
     {
+        const int iBad = n_WebserviceSdkResult_BadArgument;
+        const QByteArray baUrl = m_server.Url("/x");
         char* szReply = reinterpret_cast<char*>(0x1);
-        QCOMPARE(m_pfnSubmit(nullptr, 10, "{}", 1, &szReply), int(n_WebserviceSdkResult_BadArgument));
-        QCOMPARE(szReply, static_cast<char*>(nullptr));
-        QCOMPARE(m_pfnSubmit("", 10, "{}", 1, &szReply), int(n_WebserviceSdkResult_BadArgument));
-        QCOMPARE(m_pfnSubmit(m_pServer->Url("/x").constData(), 10, "{}", 1, nullptr),
-                 int(n_WebserviceSdkResult_BadArgument));
-        QCOMPARE(m_pfnSubmit(m_pServer->Url("/x").constData(), 10, "{}", 7, &szReply),
-                 int(n_WebserviceSdkResult_BadArgument));
-        QCOMPARE(szReply, static_cast<char*>(nullptr));
-        QCOMPARE(m_pfnSubmit("not a url at all", 10, "{}", 1, &szReply), int(n_WebserviceSdkResult_Transport));
-        QCOMPARE(szReply, static_cast<char*>(nullptr));
+        QCOMPARE(webservice_sdk_submit(nullptr, 10, "{}", 1, &szReply), iBad);
+        QCOMPARE(szReply, nullptr);
+        QCOMPARE(webservice_sdk_submit("", 10, "{}", 1, &szReply), iBad);
+        QCOMPARE(webservice_sdk_submit(baUrl.constData(), 10, "{}", 1, nullptr), iBad);
+        szReply = reinterpret_cast<char*>(0x1);
+        QCOMPARE(webservice_sdk_submit(baUrl.constData(), 10, "{}", 7, &szReply), iBad);
+        QCOMPARE(szReply, nullptr);
+        QCOMPARE(webservice_sdk_submit("not a url", 10, "{}", 1, &szReply), int(n_WebserviceSdkResult_Transport));
+        QCOMPARE(szReply, nullptr);
+        QCOMPARE(webservice_sdk_release(nullptr), 0);
+        QCOMPARE(webservice_sdk_release(&szReply), 0);
         QCoreApplication::processEvents();
-        QCOMPARE(m_pServer->Requests().size(), 0);
-    }
-
-    void releaseNullsAndToleratesNull()
-    {
-        QCOMPARE(m_pfnRelease(nullptr), 0);
-        char* szReply = nullptr;
-        QCOMPARE(m_pfnRelease(&szReply), 0);
-        QCOMPARE(szReply, static_cast<char*>(nullptr));
+        QCOMPARE(m_server.Requests().size(), 0);
     }
 
     void concurrentSubmitsKeepTheirOwnReplies()
     {
-        m_pServer->SetMode(CLS_TinyHttpServer::n_ReplyMode_Echo);
-        const int iThreads = 4;
-        const int iCallsEach = 5;
-        const auto pfnSubmit = m_pfnSubmit;
-        const auto pfnRelease = m_pfnRelease;
-        const QByteArray baUrl = m_pServer->Url("/echo");
-        auto pMismatches = std::make_shared<QAtomicInt>(0);
-        QList<QThread*> qlstThreads;
-        for (int t = 0; t < iThreads; ++t) {
-            qlstThreads.append(QThread::create([=] {
-                for (int n = 0; n < iCallsEach; ++n) {
-                    const QByteArray baBody = QStringLiteral("{\"thread\":%1,\"call\":%2}").arg(t).arg(n).toUtf8();
-                    char* szReply = nullptr;
-                    const int iResult = pfnSubmit(baUrl.constData(), 10, baBody.constData(), 1, &szReply);
-                    if (iResult != 0 || !szReply || baBody != QByteArray(szReply))
-                        pMismatches->fetchAndAddRelaxed(1);
-                    pfnRelease(&szReply);
-                }
-            }));
-            qlstThreads.last()->start();
-        }
-        const bool blDone = QTest::qWaitFor(
-            [&] { return std::all_of(qlstThreads.begin(), qlstThreads.end(), [](QThread* p) { return p->isFinished(); }); },
-            30000);
-        QVERIFY(blDone);
-        qDeleteAll(qlstThreads);
-        QCOMPARE(pMismatches->loadRelaxed(), 0);
-        QCOMPARE(m_pServer->Requests().size(), iThreads * iCallsEach);
+        m_server.SetMode(CLS_TinyHttpServer::n_ReplyMode_Echo);
+        const QByteArray baUrl = m_server.Url("/echo");
+        const int iMismatches = BlockingCall([&] {
+            std::atomic<int> atomMismatches{0};
+            std::vector<std::thread> vecThreads;
+            for (int t = 0; t < 4; ++t) {
+                vecThreads.emplace_back([&, t] {
+                    for (int n = 0; n < 5; ++n) {
+                        const QByteArray baBody = QStringLiteral("{\"thread\":%1,\"call\":%2}").arg(t).arg(n).toUtf8();
+                        const SubmitOutcome stOutcome = Submit(baUrl, 10, baBody, n_WebserviceSdkFlag_Post);
+                        atomMismatches += stOutcome.iResult != 0 || stOutcome.baReply != baBody;
+                    }
+                });
+            }
+            for (std::thread& thread : vecThreads)
+                thread.join();
+            return atomMismatches.load();
+        });
+        QCOMPARE(iMismatches, 0);
+        QCOMPARE(m_server.Requests().size(), 4 * 5);
     }
 
+    // Cleanup may be repeated; a submit afterwards sets the library up by itself.
     void submitWorksAfterCleanup()
     {
-        QCOMPARE(m_pfnCleanup(), 0);
-        QCOMPARE(m_pfnCleanup(), 0);
-        m_pServer->SetReply(200, "{\"again\":1}");
-        SubmitOutcome outcome;
-        QVERIFY(Submit(outcome, m_pServer->Url("/again"), 10, "{}"));
-        QCOMPARE(outcome.iResult, 0);
-        QCOMPARE(outcome.baReply, QByteArray("{\"again\":1}"));
-        QCOMPARE(m_pfnStartup(), 0);
+        QCOMPARE(webservice_sdk_cleanup(), 0);
+        QCOMPARE(webservice_sdk_cleanup(), 0);
+        m_server.SetReply(200, "{\"again\":1}");
+        const SubmitOutcome stOutcome = BlockingCall([&] { return Submit(m_server.Url("/again"), 10, "{}", 1); });
+        QCOMPARE(stOutcome.iResult, 0);
+        QCOMPARE(stOutcome.baReply, QByteArray("{\"again\":1}"));
     }
 };
 
