@@ -128,45 +128,38 @@ public:
         }
         amqp_set_rpc_timeout(m_pState, &tv);
         if (amqp_login(m_pState, "/", 0, 131072, 0, AMQP_SASL_METHOD_PLAIN, _szUser, _szPassword).reply_type !=
-            AMQP_RESPONSE_NORMAL) {
+                AMQP_RESPONSE_NORMAL ||
+            !amqp_channel_open(m_pState, n_Channel)) {
             Disconnect();
             return false;
         }
-        return OpenChannel();
+        return true;
     }
     bool Connected() const { return m_pState != nullptr; }
 
+    // Each true when the broker agreed.
     bool DeclareExchange(const QByteArray& _qbaName)
     {
-        amqp_exchange_declare(m_pState, n_Channel, Bytes(_qbaName), amqp_cstring_bytes("direct"), 0, 1, 0, 0,
-                              amqp_empty_table);
-        return Ok();
+        return amqp_exchange_declare(m_pState, n_Channel, Bytes(_qbaName), amqp_cstring_bytes("direct"), 0, 1, 0, 0,
+                                     amqp_empty_table);
     }
     bool DeleteExchange(const QByteArray& _qbaName)
     {
-        amqp_exchange_delete(m_pState, n_Channel, Bytes(_qbaName), 0);
-        return Ok();
+        return amqp_exchange_delete(m_pState, n_Channel, Bytes(_qbaName), 0);
     }
     // A durable queue, bound to the exchange under the routing key when one is named.
     bool DeclareQueue(const QByteArray& _qbaQueue, const QByteArray& _qbaExchange = {}, const QByteArray& _qbaKey = {})
     {
-        amqp_queue_declare(m_pState, n_Channel, Bytes(_qbaQueue), 0, 1, 0, 0, amqp_empty_table);
-        if (Ok() && !_qbaExchange.isEmpty()) {
-            amqp_queue_bind(m_pState, n_Channel, Bytes(_qbaQueue), Bytes(_qbaExchange), Bytes(_qbaKey),
-                            amqp_empty_table);
-        }
-        return Ok();
+        if (!amqp_queue_declare(m_pState, n_Channel, Bytes(_qbaQueue), 0, 1, 0, 0, amqp_empty_table))
+            return false;
+        return _qbaExchange.isEmpty() || amqp_queue_bind(m_pState, n_Channel, Bytes(_qbaQueue), Bytes(_qbaExchange),
+                                                         Bytes(_qbaKey), amqp_empty_table);
     }
     bool DeleteQueue(const QByteArray& _qbaQueue)
     {
-        amqp_queue_delete(m_pState, n_Channel, Bytes(_qbaQueue), 0, 0);
-        return Ok();
+        return amqp_queue_delete(m_pState, n_Channel, Bytes(_qbaQueue), 0, 0);
     }
-    bool Purge(const QByteArray& _qbaQueue)
-    {
-        amqp_queue_purge(m_pState, n_Channel, Bytes(_qbaQueue));
-        return Ok();
-    }
+    bool Purge(const QByteArray& _qbaQueue) { return amqp_queue_purge(m_pState, n_Channel, Bytes(_qbaQueue)); }
 
     // The next message of the queue, polling until the deadline; false when none came.
     bool Get(const QByteArray& _qbaQueue, TestAmqpMessage& _msg, int _iWaitMs = 5000)
@@ -200,12 +193,6 @@ private:
     static amqp_bytes_t Bytes(const QByteArray& _qba)
     {
         return amqp_bytes_t{static_cast<size_t>(_qba.size()), const_cast<char*>(_qba.constData())};
-    }
-    bool Ok() const { return m_pState && amqp_get_rpc_reply(m_pState).reply_type == AMQP_RESPONSE_NORMAL; }
-    bool OpenChannel()
-    {
-        amqp_channel_open(m_pState, n_Channel);
-        return Ok();
     }
     bool ReadMessage(TestAmqpMessage& _msg)
     {
