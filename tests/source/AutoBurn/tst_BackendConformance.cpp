@@ -1,10 +1,11 @@
-// What every backend shares, run over every registered device kind and the skeleton
-// backend: a new backend gets these checks by being registered. Each case builds a
-// fresh backend whose folders (work files, publishers' watched folders) lie in a
-// temporary folder of its own. The factory itself: tst_CLS_AutoBase.
+// The backend contract: what every backend shares, over every registered device kind and
+// the skeleton (a new backend gets these checks by being registered), each case on a
+// fresh backend with folders of its own; the per-kind factory (kinds built once and
+// shared, installed doubles, concurrent lookups) and the defaults of the base.
 #include <QtTest>
 
 #include <memory>
+#include <thread>
 
 #include "BurnBackendRegistry.h"
 #include "BurnDefine.h"
@@ -24,21 +25,6 @@ QStringList FilesBelow(const QString& _qstrDir)
         qstrlstFiles << QDir(_qstrDir).relativeFilePath(qdirIt.next());
     return qstrlstFiles;
 }
-
-// A fresh backend of the kind, built as the factory builds it.
-std::unique_ptr<CLS_AutoBase> MakeBackend(int _iKind)
-{
-    if (_iKind == n_SkeletonRow)
-        return std::make_unique<CLS_AutoSkeleton>();
-    return std::unique_ptr<CLS_AutoBase>(FindBackendCreator(_iKind)(_iKind));
-}
-
-void AddKindRows()
-{
-    QTest::addColumn<int>("kind");
-    for (const int iKind : RegisteredBurnDevs() + QList<int>{n_SkeletonRow})
-        QTest::addRow("kind %d", iKind) << iKind;
-}
 }  // namespace
 
 class tst_BackendConformance : public QObject
@@ -46,16 +32,11 @@ class tst_BackendConformance : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        LogRecorder::install();
-        QVERIFY(!RegisteredBurnDevs().isEmpty());
-    }
+    void initTestCase() { LogRecorder::install(); }
 
     void init()
     {
         m_pTmpDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_pTmpDir->isValid());
         qputenv("TMPDIR", m_pTmpDir->filePath(QStringLiteral("tmp")).toUtf8());
         qputenv("BURNMODULE_PUBLISHER_ROOT", m_pTmpDir->filePath(QStringLiteral("devices")).toUtf8());
         QVERIFY(QDir().mkpath(m_pTmpDir->filePath(QStringLiteral("tmp"))));
@@ -76,7 +57,9 @@ private Q_SLOTS:
     {
         QFETCH(int, kind);
         QFETCH(QString, jobId);
-        auto pBackend = MakeBackend(kind);
+        // A fresh backend of the kind, built as the factory builds it.
+        const std::unique_ptr<CLS_AutoBase> pBackend(kind == n_SkeletonRow ? new CLS_AutoSkeleton
+                                                                           : FindBackendCreator(kind)(kind));
         const std::string strJobId = jobId.toStdString();
         BurnResultInfo stResult;
         if (jobId != QLatin1String("never-seen")) {
@@ -94,31 +77,57 @@ private Q_SLOTS:
         QCOMPARE(FilesBelow(m_pTmpDir->path()), QStringList());
     }
 
-    // Robot status and printer adjustment: the base's -6 with its text, or the device's
-    // own answer. A job's steps before DoBurn write only into its work folder and the
-    // device's own folders.
-    void defaultsAndFiles_data() { AddKindRows(); }
-    void defaultsAndFiles()
+    void factory_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("built");
+        for (const int iKind : RegisteredBurnDevs())
+            QTest::addRow("kind %d", iKind) << iKind << true;
+        for (const int iKind : {-1, 1, 6, 12, 1000})
+            QTest::addRow("kind %d, no backend", iKind) << iKind << false;
+    }
+    void factory()
     {
         QFETCH(int, kind);
-        auto pBackend = MakeBackend(kind);
+        QFETCH(bool, built);
+        CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(kind);
+        QCOMPARE(pBackend != nullptr, built);
+        QCOMPARE(CLS_AutoBase::GetInstance(kind), pBackend);
+    }
+
+    // An installed double is what every thread finds; installing returns the one replaced.
+    void installedBackendIsShared()
+    {
+        CLS_AutoSkeleton first;
+        CLS_AutoSkeleton second;
+        QVERIFY(!CLS_AutoBase::InstallInstance(9, &first));
+        QVector<CLS_AutoBase*> vecSeen(8, nullptr);
+        std::vector<std::thread> vecThreads;
+        for (int i = 0; i < vecSeen.size(); ++i)
+            vecThreads.emplace_back([&vecSeen, i] { vecSeen[i] = CLS_AutoBase::GetInstance(9); });
+        for (std::thread& thread : vecThreads)
+            thread.join();
+        QCOMPARE(vecSeen, QVector<CLS_AutoBase*>(8, &first));
+        QCOMPARE(CLS_AutoBase::InstallInstance(9, &second), &first);
+        QCOMPARE(CLS_AutoBase::GetInstance(9), &second);
+        QCOMPARE(CLS_AutoBase::InstallInstance(9, nullptr), &second);
+        QVERIFY(!CLS_AutoBase::GetInstance(9));
+    }
+
+    void baseDefaults()
+    {
+        CLS_AutoSkeleton probe;  // keeps every default of the base
         BurnResultInfo stRobot;
         QString qstrStatus;
-        if (pBackend->GetRobotStatus(qstrStatus, &stRobot) == n_BurnRet_Unsupported)
-            QCOMPARE(stRobot.qstrErrMsg, QString::fromUtf8(g_szUnsupportedDevMsg));
+        QCOMPARE(probe.GetRobotStatus(qstrStatus, &stRobot), -6);
+        QCOMPARE(stRobot.qstrErrMsg, QStringLiteral("设备类型错误，没有满足需求的刻录机"));
+        QVERIFY(qstrStatus.isEmpty());
         BurnResultInfo stAdjust;
-        if (pBackend->AdjustPrinter("{}", &stAdjust) == n_BurnRet_Unsupported)
-            QCOMPARE(stAdjust.qstrErrMsg, QString::fromUtf8(g_szUnsupportedDevMsg));
-        QVERIFY(pBackend->StatusPollPauseMs() > 0);
-        BurnResultInfo stResult;
-        pBackend->InquestBurn("conf-1", 1, 0, R"({"JobId":"conf-1","CopyCount":1})", &stResult);
-        pBackend->StartBurn("conf-1", "DVD 4.7GB", "T", "", 1, 0, "", "{}", &stResult);
-        BurnFileTask stTask{"conf-1", {{"/a/b.mp4", "/b.mp4"}}};
-        pBackend->AddFile("conf-1", stTask, &stResult);
-        pBackend->WriteLabel("conf-1", R"({"LabelInfo":{"UpperOne":"x"}})", &stResult);
-        pBackend->ClearData(QStringLiteral("conf-1"));
-        for (const QString& qstrFile : FilesBelow(m_pTmpDir->path()))
-            QVERIFY2(qstrFile.startsWith("tmp/BurnFileTemp/conf-1/") || qstrFile.startsWith("devices/"), qPrintable(qstrFile));
+        QCOMPARE(probe.AdjustPrinter("{}", &stAdjust), -6);
+        QCOMPARE(stAdjust.qstrErrMsg, stRobot.qstrErrMsg);
+        QCOMPARE(probe.GetDiscPlace(QStringLiteral("J1")), QStringLiteral("[]"));
+        QVERIFY(!probe.UpdateJobInfo(QStringLiteral("J1"), QStringLiteral("L"), QStringLiteral("/p")));
+        QCOMPARE(probe.StatusPollPauseMs(), 60000);
     }
 
 private:

@@ -1,5 +1,4 @@
-// File helpers shared by the publisher backend tests and the publisher simulator tests.
-// Test thread only.
+// File helpers of the publisher backend tests and the end-to-end tests; test thread only.
 #pragma once
 
 #include <QDir>
