@@ -1,5 +1,6 @@
-// Records the module's log lines in tests: install() points the module log at it.
-// Thread-safe; shared by every test program (tests/support is on their include path).
+// Records the module's log lines in tests as "level|source|text": install() points the
+// module log at it. Thread-safe; shared by every test program (tests/support is on their
+// include path).
 #pragma once
 
 #include <QMutex>
@@ -14,30 +15,30 @@
 class LogRecorder
 {
 public:
-    static void install()
-    {
-        g_pfnModuleLogDebugEx.store(&LogRecorder::record);
-    }
+    static void install() { g_pfnModuleLogDebugEx.store(&LogRecorder::record); }
     static QStringList lines()
     {
-        QMutexLocker locker(&mutex());
-        return store();
+        QMutexLocker locker(&state().mutex);
+        return state().lines;
     }
     static void clear()
     {
-        QMutexLocker locker(&mutex());
-        store().clear();
+        QMutexLocker locker(&state().mutex);
+        state().lines.clear();
     }
-    static bool contains(const QString& _qstrPart)
-    {
-        for (const QString& qstrLine : lines()) {
-            if (qstrLine.contains(_qstrPart))
-                return true;
-        }
-        return false;
-    }
+    static bool contains(const QString& _qstrPart) { return !lines().filter(_qstrPart).isEmpty(); }
 
 private:
+    struct State
+    {
+        QMutex mutex;
+        QStringList lines;
+    };
+    static State& state()
+    {
+        static State s_state;
+        return s_state;
+    }
     static void record(int _iLevel, const char* _szFile, int, const char* _szFmt, ...)
     {
         char szLine[4096];
@@ -45,17 +46,9 @@ private:
         va_start(args, _szFmt);
         vsnprintf(szLine, sizeof(szLine), _szFmt, args);
         va_end(args);
-        QMutexLocker locker(&mutex());
-        store() << QStringLiteral("%1|%2|%3").arg(_iLevel).arg(QString::fromUtf8(_szFile), QString::fromUtf8(szLine));
-    }
-    static QMutex& mutex()
-    {
-        static QMutex s_mutex;
-        return s_mutex;
-    }
-    static QStringList& store()
-    {
-        static QStringList s_lines;
-        return s_lines;
+        const QString qstrLine =
+            QStringLiteral("%1|%2|%3").arg(_iLevel).arg(QString::fromUtf8(_szFile), QString::fromUtf8(szLine));
+        QMutexLocker locker(&state().mutex);
+        state().lines << qstrLine;
     }
 };

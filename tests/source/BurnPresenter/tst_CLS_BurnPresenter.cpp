@@ -1,6 +1,7 @@
-// The gateway driven the way the plug-in drives it, with a test-double backend behind
-// a device kind and a real job store file: acknowledgements, reply routes, job files,
-// the acknowledged protocol and delivery reports.
+// The gateway driven the way the plug-in drives it, with a test-double backend behind a
+// device kind and a real job store in a temporary folder: the texts of acknowledgements,
+// replies, receipts and device events, reply routes, job files, the acknowledged protocol
+// with its delivery reports, and hostile input. Also the texts of the one-instance shell.
 #include <QtTest>
 
 #include <QJsonArray>
@@ -8,14 +9,16 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include "BurnDefine.h"
+#include "BurnMessageFormat.h"
 #include "CLS_BurnPresenter.h"
 #include "CLS_TestBackend.h"
 #include "LogRecorder.h"
 
 namespace
 {
-constexpr int n_Kind = 10;
-constexpr int n_ReplyTimeoutMs = 20000;
+constexpr int n_Kind = n_BurnDev_DMXTwo;
+constexpr int n_WaitMs = 20000;
 
 QJsonObject Obj(const QString& _qstrText)
 {
@@ -27,44 +30,49 @@ QString Text(const QJsonObject& _qjsonObj)
     return QString::fromUtf8(QJsonDocument(_qjsonObj).toJson(QJsonDocument::Compact));
 }
 
-// One inbound message; a non-empty time stamp selects the acknowledged protocol.
-QString Request(const QString& _qstrCmd, const QString& _qstrJobId, const QString& _qstrMsgId,
-                QJsonObject _qjsonParam = {}, const QString& _qstrTimestamp = QString(),
-                const QString& _qstrSender = QStringLiteral("client-1"))
+QJsonObject With(QJsonObject _qjsonObj, const QString& _qstrKey, const QJsonValue& _qjsonValue)
 {
-    if (!_qstrJobId.isNull())
-        _qjsonParam.insert(QStringLiteral("JobId"), _qstrJobId);
-    QJsonObject qjsonMsg{{"token", "tok"},     {"platform", "web"},     {"sender", _qstrSender},
-                         {"msgId", _qstrMsgId}, {"cmdtype", "req"},      {"sendSocketID", "S-client"},
-                         {"recvSocketID", "S-module"},
-                         {"param", QJsonObject{{"cmd", _qstrCmd}, {"ret", 0}, {"param", _qjsonParam}}}};
-    if (!_qstrTimestamp.isEmpty())
-        qjsonMsg.insert(QStringLiteral("timestamp"), _qstrTimestamp);
-    return Text(qjsonMsg);
+    _qjsonObj.insert(_qstrKey, _qjsonValue);
+    return _qjsonObj;
 }
 
-QJsonObject ApplyParams()
+// The reply of the bus as the gateway passes it on.
+QJsonObject BusReply(const QString& _qstrCmd, const QJsonObject& _qjsonParam)
 {
-    return QJsonObject{{"BurnDev", n_Kind}, {"BurnType", 0}, {"CopyCount", 1}};
+    return QJsonObject{{"ModuleName", "BurnModule"}, {"cmd", _qstrCmd}, {"param", _qjsonParam}};
 }
 
-int CountRows(const QString& _qstrSql, const QVariantList& _qvarlstValues)
+// One inbound message of a client.
+QJsonObject Request(const QString& _qstrCmd, const QString& _qstrJobId, const QString& _qstrMsgId,
+                    const QString& _qstrSender = QStringLiteral("client-1"))
 {
-    int iCount = -1;
+    const QJsonObject qjsonParam{{"JobId", _qstrJobId}, {"BurnDev", n_Kind}, {"CopyCount", 1}};
+    const QJsonObject qjsonModule{{"cmd", _qstrCmd}, {"ret", 0}, {"param", qjsonParam}};
+    return QJsonObject{{"token", "tok"},      {"platform", "web"}, {"sender", _qstrSender},
+                       {"msgId", _qstrMsgId}, {"cmdtype", "req"},  {"sendSocketID", "S-client"},
+                       {"recvSocketID", "S-module"}, {"param", qjsonModule}};
+}
+
+// One value the job store holds, read on a connection of the test's own.
+int StoreValue(const QString& _qstrSql)
+{
+    int iValue = -99;
     {
         QSqlDatabase qsqlDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("inspect"));
         qsqlDb.setDatabaseName(QStringLiteral("burnmodule.db"));
-        if (qsqlDb.open()) {
-            QSqlQuery qsqlQuery(qsqlDb);
-            qsqlQuery.prepare(_qstrSql);
-            for (int i = 0; i < _qvarlstValues.size(); ++i)
-                qsqlQuery.bindValue(i, _qvarlstValues.at(i));
-            if (qsqlQuery.exec() && qsqlQuery.next())
-                iCount = qsqlQuery.value(0).toInt();
-        }
+        QSqlQuery qsqlQuery(qsqlDb);
+        if (qsqlDb.open() && qsqlQuery.exec(_qstrSql) && qsqlQuery.next())
+            iValue = qsqlQuery.value(0).toInt();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("inspect"));
-    return iCount;
+    return iValue;
+}
+
+// A file of a job folder ("<job id>/<name>").
+QByteArray JobFile(const QString& _qstrJobId, const QString& _qstrName)
+{
+    QFile qfile(QStringLiteral("BurnJob/") + _qstrJobId + (_qstrName.isEmpty() ? "" : "/" + _qstrName));
+    return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray("<missing>");
 }
 }  // namespace
 
@@ -72,99 +80,136 @@ class tst_CLS_BurnPresenter : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_qtmpDir;
+    CLS_TestBackend* m_pBackend = nullptr;
+    std::unique_ptr<CLS_BurnPresenter> m_pPresenter;
+    QList<QPair<int, QString>> m_qlstSent;     // signalSendMsg: direct messages, receipts
+    QList<QPair<int, QString>> m_qlstModSent;  // signalModSendMsg: messages of the acknowledged protocol
+
+    void Deal(const QJsonObject& _qjsonMsg) { m_pPresenter->DealWebSoketMsg(Text(_qjsonMsg)); }
+    // The first message sent whose reply is the command's for the job.
+    QJsonObject WaitForReply(const QString& _qstrReplyCmd, const QString& _qstrJobId)
+    {
+        QJsonObject qjsonFound;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                for (const QPair<int, QString>& prSent : m_qlstSent) {
+                    const QJsonObject qjsonReply = Obj(prSent.second).value("param").toObject();
+                    if (qjsonFound.isEmpty() && qjsonReply.value("cmd") == _qstrReplyCmd
+                        && qjsonReply.value("param").toObject().value("JobId") == _qstrJobId)
+                        qjsonFound = Obj(prSent.second);
+                }
+                return !qjsonFound.isEmpty();
+            },
+            n_WaitMs));
+        return qjsonFound;
+    }
+    void RunUntilBurning(const QString& _qstrJobId)
+    {
+        m_pBackend->SetJobStatus(_qstrJobId, n_BurnJobState_Burning);
+        Deal(Request("ApplyBurn", _qstrJobId, "ap-1"));
+        QVERIFY(!WaitForReply("ApplyBurnReply", _qstrJobId).isEmpty());
+        Deal(Request("DoBurn", _qstrJobId, "do-1", "doburn-client"));
+        QVERIFY(!WaitForReply("DoBurnReply", _qstrJobId).isEmpty());
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_qtmpDir.isValid());
         QVERIFY(QDir::setCurrent(m_qtmpDir.path()));
         LogRecorder::install();
         m_pBackend = new CLS_TestBackend;  // kept to the end: bus threads may still call it
         CLS_AutoBase::InstallInstance(n_Kind, m_pBackend);
     }
-
+    // The gateway's signals come from bus threads too: they are collected on this thread.
     void init()
     {
-        m_pPresenter.reset(new CLS_BurnPresenter(QString()));
-        m_pSpyMsg.reset(new QSignalSpy(m_pPresenter.get(), &CLS_BurnPresenter::signalSendMsg));
-        m_pSpyModMsg.reset(new QSignalSpy(m_pPresenter.get(), &CLS_BurnPresenter::signalModSendMsg));
+        m_pPresenter = std::make_unique<CLS_BurnPresenter>(QString());
+        QCoreApplication::processEvents();  // what the previous gateway sent is no concern here
+        m_qlstSent.clear();
+        m_qlstModSent.clear();
+        connect(m_pPresenter.get(), &CLS_BurnPresenter::signalSendMsg, this,
+                [this](int _iCmd, const QString& _qstrMsg) { m_qlstSent << qMakePair(_iCmd, _qstrMsg); },
+                Qt::QueuedConnection);
+        connect(m_pPresenter.get(), &CLS_BurnPresenter::signalModSendMsg, this,
+                [this](int _iCmd, const QString& _qstrMsg) { m_qlstModSent << qMakePair(_iCmd, _qstrMsg); },
+                Qt::QueuedConnection);
     }
+    void cleanup() { m_pPresenter.reset(); }
 
-    void cleanup()
+    // Direct protocol: the request is kept in the job folder and acknowledged at once
+    // (10110); the bus gets its parameters with the msgId; the reply goes back in the
+    // request's envelope and is kept too.
+    void directProtocol()
     {
-        m_pSpyMsg.reset();
-        m_pSpyModMsg.reset();
-        m_pPresenter.reset();
+        const QJsonObject qjsonReq = Request("ApplyBurn", "D1", "m1");
+        Deal(qjsonReq);
+        QTRY_VERIFY(m_qlstSent.contains({10110, Text(With(qjsonReq, "param", BusReply("ApplyBurn", {{"ret", 1}})))}));
+        QCOMPARE(JobFile("D1", "ApplyBurn"), Text(qjsonReq).toUtf8());
+
+        const QJsonObject qjsonReplyParam{{"JobId", "D1"}, {"ret", 0}, {"errCode", ""}, {"delJobId", QJsonArray()},
+                                          {"errMsg", "设备类型错误，没有满足需求的刻录机"}};
+        const QJsonObject qjsonExpected = With(qjsonReq, "param", BusReply("ApplyBurnReply", qjsonReplyParam));
+        QCOMPARE(WaitForReply("ApplyBurnReply", "D1"), qjsonExpected);
+        QTRY_COMPARE(JobFile("D1", "ApplyBurnReply"), Text(qjsonExpected).toUtf8());
+        QCOMPARE(m_pBackend->Calls("InquestBurn", "D1").first().qlstArgs.last(),
+                 Text({{"BurnDev", n_Kind}, {"CopyCount", 1}, {"JobId", "D1"}, {"msgId", "m1"}}));
     }
 
-    // Direct protocol: an immediate acknowledgement, then the reply to the asking client.
-    void directApplyBurn()
+    void jobFiles_data()
     {
-        const QString qstrReq = Request(QStringLiteral("ApplyBurn"), QStringLiteral("D1"), QStringLiteral("m1"),
-                                        ApplyParams());
-        m_pPresenter->DealWebSoketMsg(qstrReq);
-        QCOMPARE(m_pSpyMsg->count(), 1);
-        const QJsonObject qjsonAck = Obj(m_pSpyMsg->at(0).at(1).toString());
-        QCOMPARE(m_pSpyMsg->at(0).at(0).toInt(), 10110);
-        QCOMPARE(qjsonAck.value("sender").toString(), QStringLiteral("client-1"));
-        QCOMPARE(qjsonAck.value("param").toObject(),
-                 (QJsonObject{{"ModuleName", "BurnModule"}, {"cmd", "ApplyBurn"}, {"param", QJsonObject{{"ret", 1}}}}));
-        QCOMPARE(ReadJobFile("D1", "ApplyBurn"), qstrReq.toUtf8());
-
-        const QJsonObject qjsonReply = WaitForReply("ApplyBurnReply", "D1");
-        QCOMPARE(qjsonReply.value("msgId").toString(), QStringLiteral("m1"));
-        QCOMPARE(qjsonReply.value("param").toObject().value("param").toObject().value("ret").toInt(), 0);
-        QTRY_VERIFY(QFile::exists(QStringLiteral("BurnJob/D1/ApplyBurnReply")));
+        QTest::addColumn<QJsonObject>("message");
+        QTest::addColumn<QString>("file");  // of the job folder; empty: no folder
+        QTest::addColumn<QString>("ackCmd");  // empty: not acknowledged
+        QTest::newRow("CancelBurn: kept, not passed on, not acknowledged")
+            << Request("CancelBurn", "C1", "m1") << "C1/CancelBurn" << "";
+        QTest::newRow("unknown command: acknowledged")
+            << Request("Frobnicate", "C2", "m2") << "C2/Frobnicate" << "Frobnicate";
+        QTest::newRow("AddFile: one file per message") << Request("AddFile", "A1", "x2") << "A1/AddFile_x2" << "AddFile";
+        QTest::newRow("no job id: no folder") << Request("Frobnicate", "", "m3") << "" << "Frobnicate";
     }
-
-    void cancelUnknownAndEmptyJob()
+    void jobFiles()
     {
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("CancelBurn"), QStringLiteral("C1"), QStringLiteral("m1")));
-        QCOMPARE(m_pSpyMsg->count(), 0);
-        QVERIFY(QFile::exists(QStringLiteral("BurnJob/C1/CancelBurn")));
-        QCOMPARE(m_pBackend->CallCount(QStringLiteral("CancelBurn")), 0);
-
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("Frobnicate"), QStringLiteral("C2"), QStringLiteral("m2")));
-        QCOMPARE(m_pSpyMsg->count(), 1);
-        QCOMPARE(Obj(m_pSpyMsg->at(0).at(1).toString()).value("param").toObject().value("cmd").toString(),
-                 QStringLiteral("Frobnicate"));
-
-        const int iFoldersBefore = QDir(QStringLiteral("BurnJob")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("Frobnicate"), QString(""), QStringLiteral("m3")));
-        QCOMPARE(m_pSpyMsg->count(), 2);
-        QCOMPARE(QDir(QStringLiteral("BurnJob")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), iFoldersBefore);
+        QFETCH(QJsonObject, message);
+        QFETCH(QString, file);
+        QFETCH(QString, ackCmd);
+        const QStringList qlstBefore = QDir("BurnJob").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        Deal(message);
+        Deal(message);  // delivered again: the job file is replaced
+        QCoreApplication::processEvents();  // acknowledgements are sent at once
+        const QString qstrAck = Text(With(message, "param", BusReply(ackCmd, {{"ret", 1}})));
+        QCOMPARE(m_qlstSent.count({10110, qstrAck}), ackCmd.isEmpty() ? 0 : 2);
+        // The bus answers AddFile of the unknown job; no reply may be under way at the end.
+        QTRY_COMPARE(m_qlstSent.size(), ackCmd.isEmpty() ? 0 : (ackCmd == "AddFile" ? 4 : 2));
+        QCOMPARE(JobFile(file, QString()), file.isEmpty() ? QByteArray("<missing>") : Text(message).toUtf8());
+        if (file.isEmpty())
+            QCOMPARE(QDir("BurnJob").entryList(QDir::Dirs | QDir::NoDotAndDotDot), qlstBefore);
+        QCOMPARE(m_pBackend->CallCount("CancelBurn"), 0);
     }
 
-    void twoAddFilesTwoFiles()
-    {
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("AddFile"), QStringLiteral("A1"), QStringLiteral("x1")));
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("AddFile"), QStringLiteral("A1"), QStringLiteral("x2")));
-        QVERIFY(QFile::exists(QStringLiteral("BurnJob/A1/AddFile_x1")));
-        QVERIFY(QFile::exists(QStringLiteral("BurnJob/A1/AddFile_x2")));
-    }
-
-    // Bad input is logged and dropped; nothing is written outside the job folders.
+    // Bad input is logged and dropped, or answered as usual; nothing is written outside
+    // the job folders.
     void badInput_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("not json") << "hello";
-        QTest::newRow("array") << "[1,2,3]";
-        QTest::newRow("wrong member types") << R"({"msgId":5,"param":{"cmd":7,"param":"x"}})";
-        QTest::newRow("escaping job id")
-            << Request(QStringLiteral("StartBurn"), QStringLiteral("../../x"), QStringLiteral("m1"));
-        QTest::newRow("huge") << Request(QStringLiteral("StartBurn"), QStringLiteral("H1"), QStringLiteral("m1"),
-                                         QJsonObject{{"CDTitle", QString(10 * 1024 * 1024, QLatin1Char('a'))}});
+        QTest::addColumn<QString>("replyJob");  // the job of the StartBurn reply; empty: none
+        QTest::newRow("not json") << "hello" << "";
+        QTest::newRow("array") << "[1,2,3]" << "";
+        QTest::newRow("wrong member types") << R"({"msgId":5,"param":{"cmd":7,"param":"x"}})" << "";
+        QTest::newRow("escaping job id") << Text(Request("StartBurn", "../../x", "m1")) << "../../x";
+        QTest::newRow("huge") << Text(With(Request("StartBurn", "H1", "m1"), "pad", QString(10 << 20, 'a'))) << "H1";
     }
     void badInput()
     {
         QFETCH(QString, text);
+        QFETCH(QString, replyJob);
         m_pPresenter->DealWebSoketMsg(text);
-        QVERIFY(!QFile::exists(m_qtmpDir.filePath(QStringLiteral("../x"))));
-        QVERIFY(!QFile::exists(QStringLiteral("x")));
-        QVERIFY(QDir(QStringLiteral("BurnJob")).entryList().filter(QStringLiteral("..")).size() <= 2);
+        QVERIFY(replyJob.isEmpty() || !WaitForReply("StartBurnReply", replyJob).isEmpty());
+        QVERIFY(!QFile::exists(m_qtmpDir.filePath("../x")) && !QFile::exists("x") && !QFile::exists("BurnJob/x"));
     }
 
-    // A status reply goes to the client of the job's DoBurn and removes its folder, also
-    // after a failed command of the job and after the end of a job whose id begins it.
+    // A status reply goes to the client of the job's DoBurn and removes the job's folder,
+    // also after a failed command of the job and after the end of a job whose id begins it.
     void statusReplyFollowsDoBurnRoute_data()
     {
         QTest::addColumn<QString>("job");
@@ -179,22 +224,22 @@ private Q_SLOTS:
         QFETCH(QString, job);
         QFETCH(bool, labelFails);
         QFETCH(QString, endedFirst);
-        RunUntilBurning(job, QString());
+        RunUntilBurning(job);
         if (labelFails) {
-            m_pBackend->SetResult(QStringLiteral("WriteLabel"), -1, QStringLiteral("no ink"), QString(), job);
-            m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("WriteLabel"), job, QStringLiteral("wl-1")));
-            WaitForReply("WriteLabelReply", job);
+            m_pBackend->SetResult("WriteLabel", -1, "no ink", QString(), job);
+            Deal(Request("WriteLabel", job, "wl-1"));
+            QVERIFY(!WaitForReply("WriteLabelReply", job).isEmpty());
         }
         if (!endedFirst.isEmpty()) {
-            RunUntilBurning(endedFirst, QString());
-            m_pBackend->SetJobStatus(endedFirst, 3);
-            WaitForReply("BurnStatusReply", endedFirst);
+            RunUntilBurning(endedFirst);
+            m_pBackend->SetJobStatus(endedFirst, n_BurnJobState_Finished);
+            QVERIFY(!WaitForReply("BurnStatusReply", endedFirst).isEmpty());
         }
-        m_pBackend->SetJobStatus(job, 3);
+        m_pBackend->SetJobStatus(job, n_BurnJobState_Finished);
         const QJsonObject qjsonStatus = WaitForReply("BurnStatusReply", job);
         QCOMPARE(qjsonStatus.value("msgId").toString(), QStringLiteral("do-1"));
         QCOMPARE(qjsonStatus.value("sender").toString(), QStringLiteral("doburn-client"));
-        QTRY_VERIFY(!QDir(QStringLiteral("BurnJob/") + job).exists());
+        QTRY_VERIFY(!QDir("BurnJob/" + job).exists());
     }
 
     // A client that is gone loses its routes; a logout that names no client drops none,
@@ -202,132 +247,112 @@ private Q_SLOTS:
     void logout_data()
     {
         QTest::addColumn<QString>("job");
-        QTest::addColumn<QString>("sender");  // of the request; empty: no identity at all
+        QTest::addColumn<QJsonObject>("identity");  // of the request
         QTest::addColumn<QString>("logout");
         QTest::addColumn<bool>("addressed");
         const QJsonObject qjsonGone{{"token", "tok"}, {"platform", "web"}, {"sender", "gone-client"}};
-        QTest::newRow("client gone") << "L1" << "gone-client" << Text(QJsonObject{{"param", qjsonGone}}) << false;
-        QTest::newRow("not json") << "L2" << "" << "not json" << true;
-        QTest::newRow("no identity") << "L3" << "" << R"({"param":{}})" << true;
+        const QJsonObject qjsonPartial{{"sender", "partial-client"}};
+        QTest::newRow("client gone") << "L1" << qjsonGone << Text({{"param", qjsonGone}}) << false;
+        QTest::newRow("client gone, named by sender only")
+            << "L2" << qjsonPartial << Text({{"param", qjsonPartial}}) << false;
+        QTest::newRow("not json") << "L3" << QJsonObject() << "not json" << true;
+        QTest::newRow("no identity") << "L4" << QJsonObject() << R"({"param":{}})" << true;
     }
     void logout()
     {
         QFETCH(QString, job);
-        QFETCH(QString, sender);
+        QFETCH(QJsonObject, identity);
         QFETCH(QString, logout);
         QFETCH(bool, addressed);
-        m_pBackend->SetCallDelayMs(0);
-        QJsonObject qjsonReq =
-            Obj(Request(QStringLiteral("ApplyBurn"), job, QStringLiteral("m1"), ApplyParams(), QString(), sender));
-        if (sender.isEmpty()) {
-            qjsonReq.remove(QStringLiteral("token"));
-            qjsonReq.remove(QStringLiteral("platform"));
-        }
-        m_pPresenter->DealWebSoketMsg(Text(qjsonReq));
+        QJsonObject qjsonReq = Request("ApplyBurn", job, "m1");
+        for (const char* szKey : {"token", "platform", "sender"})
+            qjsonReq.insert(szKey, identity.value(szKey));  // an absent member is removed
+        Deal(qjsonReq);
         m_pPresenter->DealWebSoketLogout(logout);
-        const QJsonObject qjsonReply = WaitForReply("ApplyBurnReply", job);
-        QCOMPARE(qjsonReply.value("msgId").toString(), addressed ? QStringLiteral("m1") : QString());
+        const QString qstrMsgId = WaitForReply("ApplyBurnReply", job).value("msgId").toString();
+        QCOMPARE(qstrMsgId, addressed ? QStringLiteral("m1") : QString());
         QCOMPARE(LogRecorder::contains(QStringLiteral("m_qmapSendMsgReqParam[%1m1ApplyBurnReply] empty!").arg(job)),
                  !addressed);
     }
 
-    // Acknowledged protocol: every delivery gets a receipt, only the first one runs.
-    void duplicateTimestampedMessage()
+    // Acknowledged protocol: every delivery gets a receipt (110) and is recorded once;
+    // only the first one runs. The reply goes out as a "send" message (10110) addressed
+    // back to the client; its delivery reports (71 delivered, 70 timed out) are recorded.
+    void acknowledgedProtocol()
     {
-        const QString qstrReq = Request(QStringLiteral("ApplyBurn"), QStringLiteral("T1"), QStringLiteral("t-1"),
-                                        ApplyParams(), QStringLiteral("1700000000000"));
-        m_pPresenter->DealWebSoketMsg(qstrReq);
-        m_pPresenter->DealWebSoketMsg(qstrReq);
-        QCOMPARE(m_pSpyMsg->count(), 2);
-        for (const QList<QVariant>& lstArgs : *m_pSpyMsg) {
-            QCOMPARE(lstArgs.at(0).toInt(), 110);
-            const QJsonObject qjsonReceipt = Obj(lstArgs.at(1).toString());
-            QCOMPARE(qjsonReceipt.value("cmdtype").toString(), QStringLiteral("ack"));
-            QCOMPARE(qjsonReceipt.value("timestamp").toString(), QStringLiteral("1700000000000"));
-            QCOMPARE(qjsonReceipt.value("msgId").toString(), QStringLiteral("t-1"));
-            QCOMPARE(qjsonReceipt.value("param").toObject(),
-                     (QJsonObject{{"JobId", "T1"}, {"action", "ApplyBurn"}, {"ret", 0}}));
-        }
-        QVERIFY(m_pSpyModMsg->wait(n_ReplyTimeoutMs));
-        QCOMPARE(m_pBackend->CallCount(QStringLiteral("InquestBurn"), QStringLiteral("T1")), 1);
-        const QJsonObject qjsonSend = Obj(m_pSpyModMsg->at(0).at(1).toString());
-        QCOMPARE(qjsonSend.value("cmdtype").toString(), QStringLiteral("send"));
-        QCOMPARE(qjsonSend.value("clientlist").toArray(), QJsonArray{"client-1"});
-        QCOMPARE(qjsonSend.value("sendSocketID").toString(), QStringLiteral("S-module"));
-        QCOMPARE(CountRows(QStringLiteral("SELECT COUNT(*) FROM cmd_table WHERE jobid=?"), {"T1"}), 1);
-    }
+        const QJsonObject qjsonReq = With(Request("ApplyBurn", "T1", "t-1"), "timestamp", "1700000000000");
+        Deal(qjsonReq);
+        Deal(qjsonReq);
+        QJsonObject qjsonHead = qjsonReq;
+        qjsonHead.remove("param");
+        const QString qstrReceipt = Text(With(With(qjsonHead, "cmdtype", "ack"), "param",
+                                              QJsonObject{{"JobId", "T1"}, {"action", "ApplyBurn"}, {"ret", 0}}));
+        QTRY_COMPARE(m_qlstSent, (QList<QPair<int, QString>>{{110, qstrReceipt}, {110, qstrReceipt}}));
+        QTRY_COMPARE(m_qlstModSent.size(), 1);
+        QCOMPARE(m_pBackend->CallCount("InquestBurn", "T1"), 1);
+        QCOMPARE(StoreValue("SELECT COUNT(*) FROM cmd_table WHERE jobid='T1'"), 1);
 
-    // Delivery reports: 71 marks the reply delivered; 70 on a running job adds no
-    // timeout row.
-    void deliveryReports()
-    {
-        const QString qstrJob = QStringLiteral("R1");
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("ApplyBurn"), qstrJob, QStringLiteral("r-1"),
-                                              ApplyParams(), QStringLiteral("1")));
-        QVERIFY(m_pSpyModMsg->wait(n_ReplyTimeoutMs));
-        const QString qstrSend = m_pSpyModMsg->at(0).at(1).toString();
+        QCOMPARE(m_qlstModSent.first().first, 10110);
+        QJsonObject qjsonSend = Obj(m_qlstModSent.first().second);
+        const qint64 llTimestamp = qjsonSend.take("timestamp").toString().toLongLong();
+        QVERIFY(qAbs(llTimestamp - QDateTime::currentMSecsSinceEpoch()) < 60000);
+        const QJsonObject qjsonReplyParam{{"JobId", "T1"}, {"ret", 0}, {"errCode", ""}, {"delJobId", QJsonArray()},
+                                          {"errMsg", "设备类型错误，没有满足需求的刻录机"}};
+        const QJsonObject qjsonExpected{
+            {"token", "tok"},          {"platform", "web"},          {"msgId", "t-1"},         {"cmd", 10110},
+            {"cmdtype", "send"},       {"sendSocketID", "S-module"}, {"recvSocketID", "S-client"},
+            {"sender", "BurnModule"},  {"clientlist", QJsonArray{"client-1"}},
+            {"param", QJsonObject{{"param", BusReply("ApplyBurnReply", qjsonReplyParam)}}}};
+        QCOMPARE(qjsonSend, qjsonExpected);
+
         const QString qstrAckSql =
-            QStringLiteral("SELECT ack_receive FROM job_item_table WHERE jobid=? AND burn_cmd='ApplyBurnReply'");
-        QCOMPARE(CountRows(qstrAckSql, {qstrJob}), -1);
-        m_pPresenter->DealWebSoketMsgAck(71, qstrSend);
-        QCOMPARE(CountRows(qstrAckSql, {qstrJob}), 1);
-        m_pPresenter->DealWebSoketMsgAck(70, qstrSend);
-        QCOMPARE(CountRows(qstrAckSql, {qstrJob}), 0);
-        QCOMPARE(CountRows(QStringLiteral("SELECT COUNT(*) FROM msg_timeout_table WHERE jobid=?"), {qstrJob}), 0);
-        m_pPresenter->DealWebSoketMsgAck(72, qstrSend);
-        QVERIFY(LogRecorder::contains(QStringLiteral("_intType error")));
-        m_pPresenter->DealWebSoketMsgAck(71, QStringLiteral("not json"));
-        QVERIFY(LogRecorder::contains(QStringLiteral("qjsonOdc is Error")));
+            "SELECT ack_receive FROM job_item_table WHERE jobid='T1' AND burn_cmd='ApplyBurnReply'";
+        QCOMPARE(StoreValue(qstrAckSql), -1);
+        m_pPresenter->DealWebSoketMsgAck(71, m_qlstModSent.first().second);
+        QCOMPARE(StoreValue(qstrAckSql), 1);
+        m_pPresenter->DealWebSoketMsgAck(70, m_qlstModSent.first().second);
+        QCOMPARE(StoreValue(qstrAckSql), 0);
+        QCOMPARE(StoreValue("SELECT COUNT(*) FROM msg_timeout_table"), 0);
+        m_pPresenter->DealWebSoketMsgAck(72, m_qlstModSent.first().second);
+        QCOMPARE(StoreValue(qstrAckSql), 0);
+        QVERIFY(LogRecorder::contains("_intType error"));
+        m_pPresenter->DealWebSoketMsgAck(71, "not json");
+        QVERIFY(LogRecorder::contains("qjsonOdc is Error"));
     }
 
-private:
-    QByteArray ReadJobFile(const char* _szJob, const char* _szName)
+    // Device-control replies go back to the client of the request with that event id.
+    void deviceEventRoute()
     {
-        QFile qfile(QStringLiteral("BurnJob/%1/%2").arg(QLatin1String(_szJob), QLatin1String(_szName)));
-        return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray("<missing>");
+        QJsonObject qjsonReq = Request("BurnDevCtrl", "", "e-1", "ctrl-client");
+        qjsonReq.insert("param", QJsonObject{{"cmd", "BurnDevCtrl"}, {"param", QJsonObject{{"eventId", "E7"}}}});
+        Deal(qjsonReq);
+        const QJsonObject qjsonReply{{"eventId", "E7"}, {"ret", -8}, {"replyList", QJsonArray()}};
+        const QJsonObject qjsonEvent{{"token", "tok"}, {"platform", "web"}, {"sender", "ctrl-client"},
+                                     {"param", BusReply("BurnDevCtrlReply", qjsonReply)}};
+        QTRY_VERIFY(m_qlstSent.contains({10110, Text(qjsonEvent)}));
+        QVERIFY(m_qlstSent.contains({10110, Text(With(qjsonReq, "param", BusReply("BurnDevCtrl", {{"ret", 1}})))}));
     }
 
-    // Waits for the direct-protocol message whose reply "cmd" is given, for the job.
-    QJsonObject WaitForReply(const char* _szReplyCmd, const char* _szJobId)
+    // With "BurnModule" in the shell's "oneInstance" list, messages are wrapped once more
+    // in the client's identity; a reply without a stored request is its "param" alone.
+    // Replies are matched with their requests by command name.
+    void messageTexts()
     {
-        return WaitForReply(_szReplyCmd, QString::fromLatin1(_szJobId));
+        const QJsonObject qjsonReq = Request("StartBurn", "J1", "m-1");
+        const QJsonObject qjsonIdentity{{"token", "tok"}, {"platform", "web"}, {"sender", "client-1"}};
+        const QJsonObject qjsonAck = Obj(BuildImmediateAck(qjsonReq, "StartBurn", false));
+        QCOMPARE(Obj(BuildImmediateAck(qjsonReq, "StartBurn", true)), With(qjsonIdentity, "param", qjsonAck));
+        const QJsonObject qjsonReply{{"cmd", "StartBurnReply"}};
+        const QJsonObject qjsonDirect = Obj(BuildDirectReply(Text(qjsonReq), qjsonReply, false));
+        QCOMPARE(Obj(BuildDirectReply(Text(qjsonReq), qjsonReply, true)), With(qjsonReq, "param", qjsonDirect));
+        QCOMPARE(Obj(BuildDirectReply(QString(), qjsonReply, true)),
+                 (QJsonObject{{"param", QJsonObject{{"param", qjsonReply}}}}));
+        QCOMPARE(ReplyCommandOf(R"({"cmd":3})"), QStringLiteral("undefined"));
+        QCOMPARE(ReplyCommandOf("not json"), QStringLiteral("undefined"));
+        // A stored reply goes out with the head of its request; a status reply with DoBurn's.
+        QCOMPARE(RequestCommandOf("StartBurnReply"), QStringLiteral("StartBurn"));
+        QCOMPARE(RequestCommandOf("BurnStatusReply"), QStringLiteral("DoBurn"));
     }
-    QJsonObject WaitForReply(const char* _szReplyCmd, const QString& _qstrJobId)
-    {
-        QElapsedTimer qtimer;
-        qtimer.start();
-        int iSeen = 0;
-        while (qtimer.elapsed() < n_ReplyTimeoutMs) {
-            for (; iSeen < m_pSpyMsg->count(); ++iSeen) {
-                const QJsonObject qjsonMsg = Obj(m_pSpyMsg->at(iSeen).at(1).toString());
-                const QJsonObject qjsonReply = qjsonMsg.value("param").toObject();
-                if (qjsonReply.value("cmd").toString() == QLatin1String(_szReplyCmd)
-                    && qjsonReply.value("param").toObject().value("JobId").toString() == _qstrJobId)
-                    return qjsonMsg;
-            }
-            m_pSpyMsg->wait(200);
-        }
-        QTest::qFail(qPrintable(QStringLiteral("no %1 for %2").arg(QLatin1String(_szReplyCmd), _qstrJobId)), __FILE__,
-                     __LINE__);
-        return QJsonObject();
-    }
-
-    void RunUntilBurning(const QString& _qstrJob, const QString& _qstrTimestamp)
-    {
-        m_pBackend->SetJobStatus(_qstrJob, 2);
-        m_pPresenter->DealWebSoketMsg(
-            Request(QStringLiteral("ApplyBurn"), _qstrJob, QStringLiteral("ap-1"), ApplyParams(), _qstrTimestamp));
-        WaitForReply("ApplyBurnReply", _qstrJob);
-        m_pPresenter->DealWebSoketMsg(Request(QStringLiteral("DoBurn"), _qstrJob, QStringLiteral("do-1"), {},
-                                              _qstrTimestamp, QStringLiteral("doburn-client")));
-        WaitForReply("DoBurnReply", _qstrJob);
-    }
-
-    QTemporaryDir m_qtmpDir;
-    CLS_TestBackend* m_pBackend = nullptr;
-    std::unique_ptr<CLS_BurnPresenter> m_pPresenter;
-    std::unique_ptr<QSignalSpy> m_pSpyMsg;
-    std::unique_ptr<QSignalSpy> m_pSpyModMsg;
 };
 
 QTEST_GUILESS_MAIN(tst_CLS_BurnPresenter)

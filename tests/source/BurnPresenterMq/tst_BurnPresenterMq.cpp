@@ -1,6 +1,6 @@
-// The gateway's queue publishing against a real RabbitMQ node: settings taken once
-// from the first message that carries them, robot status and delivery-timeout
-// notices reaching the queue.
+// The gateway's queue publishing against a real RabbitMQ node: the settings are taken
+// once, from the first message that carries them; robot status and delivery-timeout
+// notices reach the queue.
 #include <QtTest>
 
 #include <QJsonDocument>
@@ -11,34 +11,37 @@
 #include "LogRecorder.h"
 #include "TestBroker.h"
 
-namespace
-{
-constexpr int n_Kind = 11;
-constexpr int n_WaitMs = 20000;
-
-QString Text(const QJsonObject& _qjsonObj)
-{
-    return QString::fromUtf8(QJsonDocument(_qjsonObj).toJson(QJsonDocument::Compact));
-}
-
-QString ApplyBurn(const QString& _qstrJobId, const QJsonObject& _qjsonMq, const QString& _qstrTimestamp = QString())
-{
-    QJsonObject qjsonModule{{"cmd", "ApplyBurn"},
-                            {"ret", 0},
-                            {"param", QJsonObject{{"JobId", _qstrJobId}, {"BurnDev", n_Kind}, {"CopyCount", 1}}}};
-    if (!_qjsonMq.isEmpty())
-        qjsonModule.insert(QStringLiteral("MQ"), _qjsonMq);
-    QJsonObject qjsonMsg{{"token", "t"}, {"platform", "p"}, {"sender", "s"}, {"msgId", _qstrJobId + "-1"},
-                         {"cmdtype", "request"}, {"param", qjsonModule}};
-    if (!_qstrTimestamp.isEmpty())
-        qjsonMsg.insert(QStringLiteral("timestamp"), _qstrTimestamp);
-    return Text(qjsonMsg);
-}
-}  // namespace
-
 class tst_BurnPresenterMq : public QObject
 {
     Q_OBJECT
+
+    CLS_TestBroker m_broker;
+    CLS_TestAmqpClient m_client;
+    QByteArray m_qbaExchange = "burn.gateway." + QUuid::createUuid().toByteArray(QUuid::WithoutBraces).left(8);
+    QByteArray m_qbaQueue = m_qbaExchange + ".q";
+    QTemporaryDir m_qtmpDir;
+
+    // An ApplyBurn for kind 11 with queue settings (none for an empty routing key); a time
+    // stamp selects the acknowledged protocol.
+    QString ApplyBurn(const QString& _qstrJobId, const QString& _qstrRoutingKey, const QString& _qstrTimestamp = "")
+    {
+        QJsonObject qjsonModule{{"cmd", "ApplyBurn"}, {"param", QJsonObject{{"JobId", _qstrJobId}, {"BurnDev", 11}}}};
+        if (!_qstrRoutingKey.isEmpty())
+            qjsonModule.insert("MQ", QJsonObject{{"ip", "127.0.0.1"}, {"port", m_broker.Port()}, {"userName", "guest"},
+                                                 {"passWord", "guest"}, {"exchange", QString(m_qbaExchange)},
+                                                 {"routingKey", _qstrRoutingKey}});
+        QJsonObject qjsonMsg{{"sender", "s"}, {"msgId", _qstrJobId + "-1"}, {"param", qjsonModule}};
+        if (!_qstrTimestamp.isEmpty())
+            qjsonMsg.insert("timestamp", _qstrTimestamp);
+        return QString::fromUtf8(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact));
+    }
+    // Reads the queue, letting the gateway's queued slots run in between.
+    bool WaitForMessage(const QByteArray& _qbaBody)
+    {
+        TestAmqpMessage stMsg;
+        return QTest::qWaitFor([&] { return m_client.Get(m_qbaQueue, stMsg, 100) && stMsg.qbaBody == _qbaBody; },
+                               20000);
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -46,75 +49,41 @@ private Q_SLOTS:
         LogRecorder::install();
         BURN_ACQUIRE_BROKER(m_broker);
         QVERIFY(m_client.Connect(m_broker.Port()));
-        m_qbaExchange = "burn.gateway." + QUuid::createUuid().toByteArray(QUuid::WithoutBraces).left(8);
-        m_qbaQueue = m_qbaExchange + ".q";
-        QVERIFY(m_client.DeclareExchange(m_qbaExchange));
-        QVERIFY(m_client.DeclareQueue(m_qbaQueue, m_qbaExchange, "robot"));
-        QVERIFY(m_qtmpDir.isValid());
+        QVERIFY(m_client.DeclareExchange(m_qbaExchange) && m_client.DeclareQueue(m_qbaQueue, m_qbaExchange, "robot"));
         QVERIFY(QDir::setCurrent(m_qtmpDir.path()));
-        m_pBackend = new CLS_TestBackend;  // kept to the end: bus threads may still call it
-        CLS_AutoBase::InstallInstance(n_Kind, m_pBackend);
     }
-
     void cleanupTestCase()
     {
-        if (!m_client.Connected())
-            return;
-        m_client.DeleteQueue(m_qbaQueue);
-        m_client.DeleteExchange(m_qbaExchange);
+        if (m_client.Connected() && m_client.DeleteQueue(m_qbaQueue))
+            m_client.DeleteExchange(m_qbaExchange);
     }
 
     void publishesOnce()
     {
+        auto* pBackend = new CLS_TestBackend;  // kept to the end: bus threads may still call it
+        CLS_AutoBase::InstallInstance(11, pBackend);
         CLS_BurnPresenter presenter{QString()};
         QTest::ignoreMessage(QtInfoMsg, "mq ip = null");
-        presenter.DealWebSoketMsg(ApplyBurn(QStringLiteral("Q0"), {}));
-
-        const QJsonObject qjsonMq{{"ip", "127.0.0.1"},         {"port", m_broker.Port()}, {"userName", "guest"},
-                                  {"passWord", "guest"},      {"encryption", 0},         {"exchange", QString(m_qbaExchange)},
-                                  {"routingKey", "robot"}};
-        presenter.DealWebSoketMsg(ApplyBurn(QStringLiteral("Q1"), qjsonMq));
-        QJsonObject qjsonOther = qjsonMq;
-        qjsonOther.insert(QStringLiteral("routingKey"), QStringLiteral("elsewhere"));
+        presenter.DealWebSoketMsg(ApplyBurn("Q0", ""));
+        presenter.DealWebSoketMsg(ApplyBurn("Q1", "robot"));
         QTest::ignoreMessage(QtInfoMsg, "m_pMqProducer != nullptr");
-        presenter.DealWebSoketMsg(ApplyBurn(QStringLiteral("Q2"), qjsonOther));
+        presenter.DealWebSoketMsg(ApplyBurn("Q2", "elsewhere"));
 
         // The device answers robot status once it is registered; it reaches the queue.
-        m_pBackend->SetRobotStatus(0, QStringLiteral("{\"cmd\":\"BurnRobotStatus\",\"ink\":42}"));
-        presenter.DealWebSoketMsg(ApplyBurn(QStringLiteral("Q3"), qjsonMq));
+        pBackend->SetRobotStatus(0, "{\"cmd\":\"BurnRobotStatus\",\"ink\":42}");
+        presenter.DealWebSoketMsg(ApplyBurn("Q3", "robot"));
         QVERIFY(WaitForMessage("{\"cmd\":\"BurnRobotStatus\",\"ink\":42}"));
-        m_pBackend->SetRobotStatus(-6, QString());
-        QTRY_VERIFY(LogRecorder::contains(QStringLiteral("pmsgMq={\"cmd\":\"BurnRobotStatus\"")));
+        pBackend->SetRobotStatus(-6, QString());
+        QTRY_VERIFY(LogRecorder::contains("pmsgMq={\"cmd\":\"BurnRobotStatus\""));
 
         // A reply whose delivery timed out is announced on the queue.
         QSignalSpy spySend(&presenter, &CLS_BurnPresenter::signalModSendMsg);
-        presenter.DealWebSoketMsg(ApplyBurn(QStringLiteral("Q4"), qjsonMq, QStringLiteral("1700000000000")));
-        QVERIFY(spySend.wait(n_WaitMs));
+        presenter.DealWebSoketMsg(ApplyBurn("Q4", "robot", "1700000000000"));
+        QVERIFY(spySend.wait(20000));
         m_client.Purge(m_qbaQueue);
         presenter.DealWebSoketMsgAck(70, spySend.at(0).at(1).toString());
         QVERIFY(WaitForMessage("{\"cmd\":\"BurnTimeOutMsg\",\"param\":{\"JobId\":\"Q4\",\"cmd\":\"ApplyBurnReply\"}}"));
     }
-
-private:
-    // Reads the queue, letting the gateway's queued slots run in between.
-    bool WaitForMessage(const QByteArray& _qbaBody)
-    {
-        QDeadlineTimer deadline(n_WaitMs);
-        TestAmqpMessage stMsg;
-        while (!deadline.hasExpired()) {
-            QCoreApplication::processEvents();
-            if (m_client.Get(m_qbaQueue, stMsg, 100) && stMsg.qbaBody == _qbaBody)
-                return true;
-        }
-        return false;
-    }
-
-    CLS_TestBroker m_broker;
-    CLS_TestAmqpClient m_client;
-    QByteArray m_qbaExchange;
-    QByteArray m_qbaQueue;
-    QTemporaryDir m_qtmpDir;
-    CLS_TestBackend* m_pBackend = nullptr;
 };
 
 QTEST_GUILESS_MAIN(tst_BurnPresenterMq)
