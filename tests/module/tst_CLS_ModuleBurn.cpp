@@ -26,8 +26,9 @@ private Q_SLOTS:
     // Init binds the platform library, makes the log folder and writes its first line there.
     void initStartsLogging()
     {
+        QDir qdirLog(QCoreApplication::applicationDirPath() + "/Log/" + QCoreApplication::applicationName());
+        qdirLog.removeRecursively();  // no line of an earlier run
         QCOMPARE(reinterpret_cast<int (*)()>(m_qlib.resolve("Init"))(), 0);
-        const QDir qdirLog(QCoreApplication::applicationDirPath() + "/Log/" + QCoreApplication::applicationName());
         const auto fnLog = [&qdirLog] {
             QByteArray qbaLog;
             for (const QFileInfo& qfileInfo : qdirLog.entryInfoList(QDir::Files)) {
