@@ -225,8 +225,7 @@ private Q_SLOTS:
         QTest::newRow("epson") << n_Epson;
         QTest::newRow("primera") << n_Primera;
     }
-    // No files; then a folder where the work file belongs: StartBurn, AddFile and the
-    // hand-over of DoBurn fail.
+    // No files; then a folder where the work file belongs: StartBurn, AddFile and DoBurn fail.
     void failuresNameTheVendor()
     {
         QFETCH(int, vendor);
