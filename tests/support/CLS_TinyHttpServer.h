@@ -1,10 +1,9 @@
 // A minimal HTTP/1.1 server on 127.0.0.1 for tests: records each request and answers
-// with the set status and body, with the request's body (echo), or not at all (silent).
+// with the set status and body, with the request's body (echo), or not at all.
 // Lives on the test thread and serves from its event loop; BlockingCall runs a client
 // call on a thread of its own meanwhile.
 #pragma once
 
-#include <QHash>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -24,13 +23,6 @@ struct TinyHttpRequest
 class CLS_TinyHttpServer
 {
 public:
-    enum ReplyMode
-    {
-        n_ReplyMode_Fixed,
-        n_ReplyMode_Echo,
-        n_ReplyMode_Silent,
-    };
-
     bool Listen()
     {
         QObject::connect(&m_qtcpServer, &QTcpServer::newConnection, &m_qtcpServer, [this] { Accept(); });
@@ -41,57 +33,61 @@ public:
     {
         return "http://127.0.0.1:" + QByteArray::number(Port()) + _baPath;
     }
-    void SetReply(int _iStatus, const QByteArray& _baBody)
+    // Each request is answered with the status and the body; status 0: never answered.
+    void SetReply(int _iStatus, const QByteArray& _baBody = {})
     {
-        m_eMode = n_ReplyMode_Fixed;
+        m_blEcho = false;
         m_iStatus = _iStatus;
         m_baBody = _baBody;
     }
-    void SetMode(ReplyMode _eMode) { m_eMode = _eMode; }
+    // Each request is answered with status 200 and its own body.
+    void SetEcho() { m_blEcho = true; }
     QList<TinyHttpRequest> Requests() const { return m_qlistRequests; }
+
+    // A port of 127.0.0.1 that nobody listens on.
+    static quint16 ClosedPort()
+    {
+        QTcpServer qserver;
+        return qserver.listen(QHostAddress::LocalHost) ? qserver.serverPort() : 0;
+    }
 
 private:
     void Accept()
     {
         while (QTcpSocket* pSocket = m_qtcpServer.nextPendingConnection()) {
-            QObject::connect(pSocket, &QTcpSocket::readyRead, pSocket, [this, pSocket] { Read(pSocket); });
-            QObject::connect(pSocket, &QTcpSocket::disconnected, pSocket, [this, pSocket] {
-                m_qhashBuffers.remove(pSocket);
-                pSocket->deleteLater();
-            });
+            auto pBuffer = std::make_shared<QByteArray>();
+            QObject::connect(pSocket, &QTcpSocket::readyRead, pSocket, [=] { Read(pSocket, *pBuffer); });
+            QObject::connect(pSocket, &QTcpSocket::disconnected, pSocket, &QObject::deleteLater);
         }
     }
     // Answers once the buffer holds a whole request (head and Content-Length body).
-    void Read(QTcpSocket* _pSocket)
+    void Read(QTcpSocket* _pSocket, QByteArray& _baBuffer)
     {
-        QByteArray& baBuffer = m_qhashBuffers[_pSocket];
-        baBuffer += _pSocket->readAll();
-        const int iHeadEnd = baBuffer.indexOf("\r\n\r\n");
+        _baBuffer += _pSocket->readAll();
+        const int iHeadEnd = _baBuffer.indexOf("\r\n\r\n");
         if (iHeadEnd < 0)
             return;
-        const int iStartEnd = baBuffer.indexOf("\r\n");
-        const QList<QByteArray> qlistStart = baBuffer.left(iStartEnd).split(' ');
-        const QByteArray baHeaders = baBuffer.mid(iStartEnd, iHeadEnd + 2 - iStartEnd);
-        TinyHttpRequest stRequest{qlistStart.value(0), qlistStart.value(1), baHeaders, {}};
+        const int iStartEnd = _baBuffer.indexOf("\r\n");
+        const QByteArray baHeaders = _baBuffer.mid(iStartEnd, iHeadEnd + 2 - iStartEnd);
         const QRegularExpression qregLength("\r\ncontent-length: *(\\d+)", QRegularExpression::CaseInsensitiveOption);
         const int iLength = qregLength.match(baHeaders).captured(1).toInt();
-        if (baBuffer.size() < iHeadEnd + 4 + iLength)
+        if (_baBuffer.size() < iHeadEnd + 4 + iLength)
             return;
-        stRequest.baBody = baBuffer.mid(iHeadEnd + 4, iLength);
-        baBuffer.clear();
-        m_qlistRequests << stRequest;
-        if (m_eMode == n_ReplyMode_Silent)
+        const QList<QByteArray> qlistStart = _baBuffer.left(iStartEnd).split(' ');
+        m_qlistRequests << TinyHttpRequest{qlistStart.value(0), qlistStart.value(1), baHeaders,
+                                           _baBuffer.mid(iHeadEnd + 4, iLength)};
+        _baBuffer.clear();
+        if (m_iStatus == 0 && !m_blEcho)
             return;
-        const QByteArray& baBody = m_eMode == n_ReplyMode_Echo ? stRequest.baBody : m_baBody;
-        _pSocket->write("HTTP/1.1 " + QByteArray::number(m_eMode == n_ReplyMode_Echo ? 200 : m_iStatus) +
+        const QByteArray& baBody = m_blEcho ? m_qlistRequests.last().baBody : m_baBody;
+        _pSocket->write("HTTP/1.1 " + QByteArray::number(m_blEcho ? 200 : m_iStatus) +
                         " Status\r\nContent-Type: application/json\r\nContent-Length: " +
                         QByteArray::number(baBody.size()) + "\r\nConnection: close\r\n\r\n" + baBody);
         _pSocket->disconnectFromHost();
     }
 
-    QHash<QTcpSocket*, QByteArray> m_qhashBuffers;
     QList<TinyHttpRequest> m_qlistRequests;
-    ReplyMode m_eMode = n_ReplyMode_Fixed;
+    bool m_blEcho = false;
     int m_iStatus = 200;
     QByteArray m_baBody;
     QTcpServer m_qtcpServer;  // last: its sockets go first

@@ -1,6 +1,7 @@
 #include "BurnTestRecorder.h"
 
 #include <mutex>
+#include <utility>
 
 namespace
 {
@@ -17,7 +18,5 @@ void BurnTestRecord(const std::string& _strCall)
 std::vector<std::string> BurnTestTakeRecords()
 {
     std::lock_guard<std::mutex> lock(s_mutexRecords);
-    std::vector<std::string> vecTaken;
-    vecTaken.swap(s_vecRecords);
-    return vecTaken;
+    return std::exchange(s_vecRecords, {});
 }

@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-// Appends one call description; thread-safe.
+// Appends one call description.
 void BurnTestRecord(const std::string& _strCall);
 // The calls recorded since the last take, oldest first.
 std::vector<std::string> BurnTestTakeRecords();
@@ -35,10 +35,7 @@ std::string BurnTestDescribe(const T& _value)
         return std::to_string(_value);
     } else {
         static_assert(std::is_pointer_v<T>, "a pointer, a number or a standard text");
-        char szAddress[32];
-        std::snprintf(szAddress, sizeof(szAddress), "@%llx",
-                      static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(_value)));
-        return szAddress;
+        return "@" + std::to_string(reinterpret_cast<std::uintptr_t>(_value));
     }
 }
 
@@ -99,5 +96,5 @@ T BurnTestArg(std::size_t _nIndex)
     BURN_TEST_LIB_ENTRY ret name params                  \
     {                                                    \
         BurnTestRecordCall(#name, std::make_tuple args); \
-        return BurnTestResult<ret>();               \
+        return BurnTestResult<ret>();                    \
     }

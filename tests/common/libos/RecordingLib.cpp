@@ -1,28 +1,28 @@
 // A stand-in for one closed library, generated from the entry table named by
-// BURN_TEST_TABLE: every entry records its name and arguments and returns the result
-// BurnTestResult gives. Entries run on the caller's thread.
+// BURN_TEST_TABLE: every entry records its name and arguments (a printf-style entry its
+// fixed arguments and the formatted text) and returns BurnTestResult's value. Entries
+// run on the caller's thread; those of BURN_FWD_UNBOUND rows too, although the binding
+// must not look them up.
 #include "BurnLibBinding.h"
 #include "BurnTestRecorder.h"
 
-// A printf-style entry records its fixed arguments and the formatted text.
-#define BURN_TEST_DEFINE_VA(ret, name, params, fixedArgs, fmtParam)                      \
-    BURN_TEST_LIB_ENTRY ret name params                                                  \
-    {                                                                                    \
-        char szText[16384];                                                              \
-        va_list vaArgs;                                                                  \
-        va_start(vaArgs, fmtParam);                                                      \
-        std::vsnprintf(szText, sizeof(szText), fmtParam, vaArgs);                        \
-        va_end(vaArgs);                                                                  \
-        const std::tuple<const char*> tupText(szText);                                   \
-        BurnTestRecordCall(#name, std::tuple_cat(std::make_tuple fixedArgs, tupText));   \
-        return BurnTestResult<ret>();                                                     \
+#define BURN_TEST_DEFINE_VA(ret, name, params, fixedArgs, fmtParam)                    \
+    BURN_TEST_LIB_ENTRY ret name params                                                \
+    {                                                                                  \
+        char szText[16384];                                                            \
+        va_list vaArgs;                                                                \
+        va_start(vaArgs, fmtParam);                                                    \
+        std::vsnprintf(szText, sizeof(szText), fmtParam, vaArgs);                      \
+        va_end(vaArgs);                                                                \
+        const std::tuple<const char*> tupText(szText);                                 \
+        BurnTestRecordCall(#name, std::tuple_cat(std::make_tuple fixedArgs, tupText)); \
+        return BurnTestResult<ret>();                                                  \
     }
 
 #define BURN_FWD(ret, name, params, args, fail, form) BURN_TEST_DEFINE(ret, name, params, args)
 #define BURN_FWD_VA(ret, name, params, fixedArgs, fmtParam, fmtIndex, fail, form) \
     BURN_TEST_DEFINE_VA(ret, name, params, fixedArgs, fmtParam)
 #define BURN_FWD_AS(ret, entry, name, params, args, fail, form) BURN_TEST_DEFINE(ret, entry, params, args)
-// Defined although the binding must not look it up.
 #define BURN_FWD_UNBOUND(ret, name, params, args, fail, form) BURN_TEST_DEFINE(ret, name, params, args)
 #define BURN_ENTRY(ret, name, params, args) BURN_TEST_DEFINE(ret, name, params, args)
 #define BURN_ENTRY_VA(ret, name, params, fixedArgs, fmtParam) \

@@ -1,59 +1,39 @@
-// Broker tests' helpers: the RabbitMQ node (the fixture's, or a private one from
-// scripts/rabbitmq.sh) and a plain rabbitmq-c client to check it. Test thread only.
+// Broker tests' helpers: the RabbitMQ node of the fixture "rabbitmq" and a plain
+// rabbitmq-c client to check it. Test thread only.
 #pragma once
 
 #include <amqp.h>
 #include <amqp_tcp_socket.h>
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QList>
 #include <QProcess>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QThread>
 
-#include <memory>
-
-// The node the tests talk to.
+// The node the tests talk to: the one scripts/rabbitmq.sh started in BURN_RABBITMQ_DIR
+// (set by CTest; outside it the script's default folder).
 class CLS_TestBroker
 {
 public:
-    ~CLS_TestBroker()
-    {
-        if (m_pOwnDir)
-            RunScript({QStringLiteral("stop")});
-    }
-
-    // Empty when the node is ready; otherwise why not, starting with "skip: " when
-    // rabbitmq-server is not installed and this is not CI.
+    // Empty when the node is ready; otherwise why not, starting with "skip: " outside
+    // CI (the fixture skips when rabbitmq-server is not installed).
     QString Acquire()
     {
-        m_qstrDir = qEnvironmentVariable("BURN_RABBITMQ_DIR");
-        if (!m_qstrDir.isEmpty() && ReadPort())
+        QFile qfile(Dir() + QStringLiteral("/port"));
+        m_iPort = qfile.open(QIODevice::ReadOnly) ? qfile.readAll().trimmed().toInt() : 0;
+        if (m_iPort > 0)
             return QString();
-        const QString qstrBin = qEnvironmentVariable("RABBITMQ_BIN_DIR", QStringLiteral("/usr/lib/rabbitmq/bin"));
-        if (!QFileInfo(qstrBin + QStringLiteral("/rabbitmq-server")).isExecutable()) {
-            const QString qstrWhy = QStringLiteral("rabbitmq-server not installed (apt-get install rabbitmq-server)");
-            return qEnvironmentVariable("CI") == QLatin1String("true") ? qstrWhy : "skip: " + qstrWhy;
-        }
-        // No node of the fixture (a run outside CTest): a private one for this program.
-        m_pOwnDir.reset(new QTemporaryDir(QDir::tempPath() + QStringLiteral("/burn-rabbitmq-XXXXXX")));
-        m_qstrDir = m_pOwnDir->path();
-        QString qstrOut;
-        if (RunScript({QStringLiteral("start")}, &qstrOut) && ReadPort())
-            return QString();
-        return QStringLiteral("scripts/rabbitmq.sh start failed: ") + qstrOut;
+        const QString qstrWhy = "no RabbitMQ node in " + Dir() + " (scripts/rabbitmq.sh start)";
+        return qEnvironmentVariable("CI") == QLatin1String("true") ? qstrWhy : "skip: " + qstrWhy;
     }
 
     int Port() const { return m_iPort; }
 
     // The broker application stops (every connection drops) and starts again on
     // the same port; persistent messages in durable queues survive.
-    bool StopApp() { return RunScript({QStringLiteral("stop-app")}); }
-    bool StartApp() { return RunScript({QStringLiteral("start-app")}); }
+    bool StopApp() { return RunScript({"stop-app"}); }
+    bool StartApp() { return RunScript({"start-app"}); }
     // A broker user with every right on the vhost "/"; removed with RemoveUser.
     bool AddUser(const QString& _qstrUser, const QString& _qstrPassword)
     {
@@ -63,34 +43,19 @@ public:
     bool RemoveUser(const QString& _qstrUser) { return RunScript({"ctl", "delete_user", _qstrUser}); }
 
 private:
-    bool ReadPort()
-    {
-        QFile qfile(m_qstrDir + QStringLiteral("/port"));
-        if (!qfile.open(QIODevice::ReadOnly))
-            return false;
-        m_iPort = QString::fromUtf8(qfile.readAll()).trimmed().toInt();
-        QTcpSocket qsocket;
-        qsocket.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(m_iPort));
-        return m_iPort > 0 && qsocket.waitForConnected(3000);
-    }
+    static QString Dir() { return qEnvironmentVariable("BURN_RABBITMQ_DIR", BURN_SOURCE_DIR "/build/rabbitmq"); }
 
-    bool RunScript(const QStringList& _qlistArgs, QString* _pqstrOut = nullptr)
+    static bool RunScript(const QStringList& _qlistArgs)
     {
         QProcess qprocess;
         QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
-        qenv.insert(QStringLiteral("BURN_RABBITMQ_DIR"), m_qstrDir);
+        qenv.insert(QStringLiteral("BURN_RABBITMQ_DIR"), Dir());
         qprocess.setProcessEnvironment(qenv);
-        qprocess.setProcessChannelMode(QProcess::MergedChannels);
         qprocess.start(QStringLiteral(BURN_SOURCE_DIR "/scripts/rabbitmq.sh"), _qlistArgs);
-        const bool blOk = qprocess.waitForFinished(180000) && qprocess.exitStatus() == QProcess::NormalExit &&
-                          qprocess.exitCode() == 0;
-        if (_pqstrOut)
-            *_pqstrOut = QString::fromUtf8(qprocess.readAll());
-        return blOk;
+        return qprocess.waitForFinished(180000) && qprocess.exitStatus() == QProcess::NormalExit &&
+               qprocess.exitCode() == 0;
     }
 
-    QString m_qstrDir;
-    std::unique_ptr<QTemporaryDir> m_pOwnDir;  // the private node's folder
     int m_iPort = 0;
 };
 
@@ -110,34 +75,30 @@ struct TestAmqpMessage
     int iDeliveryMode = 0;  // 2: persistent
 };
 
-// A direct rabbitmq-c connection with one channel, independent of the library under test.
+// A direct rabbitmq-c connection as guest with one channel, independent of the library
+// under test. Each call but Get and Drain is true when the broker agreed.
 class CLS_TestAmqpClient
 {
 public:
     ~CLS_TestAmqpClient() { Disconnect(); }
 
-    bool Connect(int _iPort, const char* _szUser = "guest", const char* _szPassword = "guest")
+    bool Connect(int _iPort)
     {
         Disconnect();
         m_pState = amqp_new_connection();
         amqp_socket_t* pSocket = amqp_tcp_socket_new(m_pState);
         timeval tv{5, 0};
-        if (!pSocket || amqp_socket_open_noblock(pSocket, "127.0.0.1", _iPort, &tv) != AMQP_STATUS_OK) {
-            Disconnect();
-            return false;
-        }
         amqp_set_rpc_timeout(m_pState, &tv);
-        if (amqp_login(m_pState, "/", 0, 131072, 0, AMQP_SASL_METHOD_PLAIN, _szUser, _szPassword).reply_type !=
-                AMQP_RESPONSE_NORMAL ||
-            !amqp_channel_open(m_pState, n_Channel)) {
-            Disconnect();
-            return false;
-        }
-        return true;
+        if (pSocket && amqp_socket_open_noblock(pSocket, "127.0.0.1", _iPort, &tv) == AMQP_STATUS_OK &&
+            amqp_login(m_pState, "/", 0, 131072, 0, AMQP_SASL_METHOD_PLAIN, "guest", "guest").reply_type ==
+                AMQP_RESPONSE_NORMAL &&
+            amqp_channel_open(m_pState, n_Channel))
+            return true;
+        Disconnect();
+        return false;
     }
     bool Connected() const { return m_pState != nullptr; }
 
-    // Each true when the broker agreed.
     bool DeclareExchange(const QByteArray& _qbaName)
     {
         return amqp_exchange_declare(m_pState, n_Channel, Bytes(_qbaName), amqp_cstring_bytes("direct"), 0, 1, 0, 0,
@@ -165,17 +126,24 @@ public:
     bool Get(const QByteArray& _qbaQueue, TestAmqpMessage& _msg, int _iWaitMs = 5000)
     {
         QDeadlineTimer deadline(_iWaitMs);
+        amqp_rpc_reply_t reply;
         for (;;) {
             amqp_maybe_release_buffers(m_pState);
-            const amqp_rpc_reply_t reply = amqp_basic_get(m_pState, n_Channel, Bytes(_qbaQueue), 1);
-            if (reply.reply_type != AMQP_RESPONSE_NORMAL)
-                return false;
-            if (reply.reply.id == AMQP_BASIC_GET_OK_METHOD)
-                return ReadMessage(_msg);
-            if (deadline.hasExpired())
-                return false;
+            reply = amqp_basic_get(m_pState, n_Channel, Bytes(_qbaQueue), 1);
+            if (reply.reply_type != AMQP_RESPONSE_NORMAL || reply.reply.id == AMQP_BASIC_GET_OK_METHOD ||
+                deadline.hasExpired())
+                break;
             QThread::msleep(20);
         }
+        amqp_message_t message{};
+        if (reply.reply_type != AMQP_RESPONSE_NORMAL || reply.reply.id != AMQP_BASIC_GET_OK_METHOD ||
+            amqp_read_message(m_pState, n_Channel, &message, 0).reply_type != AMQP_RESPONSE_NORMAL)
+            return false;
+        _msg.qbaBody = QByteArray(static_cast<const char*>(message.body.bytes), static_cast<int>(message.body.len));
+        const bool blMode = message.properties._flags & AMQP_BASIC_DELIVERY_MODE_FLAG;
+        _msg.iDeliveryMode = blMode ? message.properties.delivery_mode : 0;
+        amqp_destroy_message(&message);
+        return true;
     }
     // Everything in the queue now, in order.
     QList<TestAmqpMessage> Drain(const QByteArray& _qbaQueue)
@@ -193,17 +161,6 @@ private:
     static amqp_bytes_t Bytes(const QByteArray& _qba)
     {
         return amqp_bytes_t{static_cast<size_t>(_qba.size()), const_cast<char*>(_qba.constData())};
-    }
-    bool ReadMessage(TestAmqpMessage& _msg)
-    {
-        amqp_message_t message{};
-        if (amqp_read_message(m_pState, n_Channel, &message, 0).reply_type != AMQP_RESPONSE_NORMAL)
-            return false;
-        _msg.qbaBody = QByteArray(static_cast<const char*>(message.body.bytes), static_cast<int>(message.body.len));
-        _msg.iDeliveryMode =
-            (message.properties._flags & AMQP_BASIC_DELIVERY_MODE_FLAG) ? message.properties.delivery_mode : 0;
-        amqp_destroy_message(&message);
-        return true;
     }
     void Disconnect()
     {

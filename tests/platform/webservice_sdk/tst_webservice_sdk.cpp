@@ -1,15 +1,16 @@
 // win32_webservice_sdk.dll bound by the module's loader from the application folder and
 // called through the module's forwarders against a real HTTP server on 127.0.0.1: what
 // a submit sends, its result and reply by outcome, refused arguments, many callers at
-// once, and submits after cleanup.
+// once after a cleanup; and Public__Webservice_Common (source/Common) over it.
 #include <QtTest>
 
-#include <algorithm>
 #include <thread>
 #include <vector>
 
 #include "BurnLibBinding.h"
 #include "CLS_TinyHttpServer.h"
+#include "CommonFun.h"
+#include "LogRecorder.h"
 #include "win32_webservice_sdk.h"
 
 namespace
@@ -17,26 +18,25 @@ namespace
 struct SubmitOutcome
 {
     int iResult = 1;
-    bool blReply = false;      // a reply text was handed out
-    QByteArray baReply;
-    bool blReleased = false;   // webservice_sdk_release set the pointer to null
+    QByteArray baReply;  // "<none>" when none was handed out
     qint64 llElapsedMs = 0;
 };
 
+// A submit whose reply pointer held an old value (overwritten, not freed); the reply is
+// released again, which must clear the pointer.
 SubmitOutcome Submit(const QByteArray& _baUrl, int _iTimeout, const QByteArray& _baBody, int _iFlag)
 {
     SubmitOutcome stOutcome;
     QElapsedTimer qtimer;
     qtimer.start();
-    char* szReply = reinterpret_cast<char*>(0x1);  // an old value is overwritten, not freed
-    stOutcome.iResult = webservice_sdk_submit(_baUrl.constData(), _iTimeout, _baBody.constData(), _iFlag, &szReply);
+    char* szReply = reinterpret_cast<char*>(0x1);
+    const char* szUrl = _baUrl.isNull() ? nullptr : _baUrl.constData();
+    stOutcome.iResult = webservice_sdk_submit(szUrl, _iTimeout, _baBody.constData(), _iFlag, &szReply);
     stOutcome.llElapsedMs = qtimer.elapsed();
-    stOutcome.blReply = szReply != nullptr;
-    if (szReply) {
-        stOutcome.baReply = szReply;
-        webservice_sdk_release(&szReply);
-        stOutcome.blReleased = szReply == nullptr;
-    }
+    stOutcome.baReply = szReply ? QByteArray(szReply) : QByteArray("<none>");
+    webservice_sdk_release(&szReply);
+    if (szReply)
+        stOutcome.baReply = "<not released>";
     return stOutcome;
 }
 }  // namespace
@@ -75,8 +75,7 @@ private slots:
         QTest::newRow("refused") << iPost << -1 << baJson << QByteArray() << int(n_WebserviceSdkResult_Transport);
         QTest::newRow("1 s timeout") << iPost << 0 << baJson << QByteArray() << int(n_WebserviceSdkResult_Timeout);
     }
-    // A reply, whatever the status, is handed out and must be released; none on a
-    // transport failure or a timeout.
+    // A reply, whatever the status, is handed out; none on a transport failure or a timeout.
     void submit()
     {
         QFETCH(int, iFlag);
@@ -84,32 +83,24 @@ private slots:
         QFETCH(QByteArray, baBody);
         QFETCH(QByteArray, baAnswer);
         QFETCH(int, iResult);
-        QTcpServer qtcpClosed;  // a port with nobody behind it once closed
-        QVERIFY(qtcpClosed.listen(QHostAddress::LocalHost));
-        const QByteArray baClosedPort = QByteArray::number(qtcpClosed.serverPort());
-        qtcpClosed.close();
-        CLS_TinyHttpServer qserver;
-        QVERIFY(qserver.Listen());
         const QByteArray baPath = "/oda/api/burn?x=1";
-        const QByteArray baUrl = iStatus < 0 ? "http://127.0.0.1:" + baClosedPort + baPath
-                                             : qserver.Url(baPath);
-        iStatus ? qserver.SetReply(iStatus, baAnswer) : qserver.SetMode(CLS_TinyHttpServer::n_ReplyMode_Silent);
+        const QByteArray baClosedUrl = "http://127.0.0.1:" + QByteArray::number(CLS_TinyHttpServer::ClosedPort());
+        const QByteArray baUrl = iStatus < 0 ? baClosedUrl + baPath : m_server.Url(baPath);
+        m_server.SetReply(iStatus, baAnswer);
+        const int iRequestsBefore = m_server.Requests().size();
         const SubmitOutcome stOutcome = BlockingCall([&] { return Submit(baUrl, iStatus ? 10 : 1, baBody, iFlag); });
         QCOMPARE(stOutcome.iResult, iResult);
-        QCOMPARE(stOutcome.blReply, iStatus > 0);
-        QCOMPARE(stOutcome.baReply, baAnswer);
-        QCOMPARE(stOutcome.blReleased, iStatus > 0);
+        QCOMPARE(stOutcome.baReply, iStatus > 0 ? baAnswer : QByteArray("<none>"));
         QVERIFY2(iStatus != 0 || stOutcome.llElapsedMs >= 900, qPrintable(QString::number(stOutcome.llElapsedMs)));
         QVERIFY2(stOutcome.llElapsedMs < 5000, qPrintable(QString::number(stOutcome.llElapsedMs)));
-        QCOMPARE(qserver.Requests().size(), iStatus < 0 ? 0 : 1);
+        QCOMPARE(m_server.Requests().size(), iRequestsBefore + (iStatus < 0 ? 0 : 1));
         if (iStatus < 0)
             return;
-        const TinyHttpRequest stRequest = qserver.Requests()[0];
-        QCOMPARE(stRequest.baMethod, QByteArray(iFlag == n_WebserviceSdkFlag_Post ? "POST" : "GET"));
-        QCOMPARE(stRequest.baPath, baPath);
-        QCOMPARE(stRequest.baBody, iFlag == n_WebserviceSdkFlag_Post ? baBody : QByteArray());
-        const bool blJsonType = stRequest.baHeaders.contains("\r\nContent-Type: application/json\r\n");
-        QCOMPARE(blJsonType, iFlag == n_WebserviceSdkFlag_Post);
+        const TinyHttpRequest stRequest = m_server.Requests().last();
+        const bool blPost = iFlag == n_WebserviceSdkFlag_Post;
+        QCOMPARE(stRequest.baMethod + ' ' + stRequest.baPath, (blPost ? "POST " : "GET ") + baPath);
+        QCOMPARE(stRequest.baBody, blPost ? baBody : QByteArray());
+        QCOMPARE(stRequest.baHeaders.contains("\r\nContent-Type: application/json\r\n"), blPost);
         QVERIFY(!stRequest.baHeaders.toLower().contains("expect:"));
     }
 
@@ -117,25 +108,27 @@ private slots:
     {
         const int iBad = n_WebserviceSdkResult_BadArgument;
         const QByteArray baUrl = m_server.Url("/x");
-        char* szReply = reinterpret_cast<char*>(0x1);
-        QCOMPARE(webservice_sdk_submit(nullptr, 10, "{}", 1, &szReply), iBad);
-        QCOMPARE(szReply, nullptr);
-        QCOMPARE(webservice_sdk_submit("", 10, "{}", 1, &szReply), iBad);
+        const int iRequestsBefore = m_server.Requests().size();
         QCOMPARE(webservice_sdk_submit(baUrl.constData(), 10, "{}", 1, nullptr), iBad);
-        szReply = reinterpret_cast<char*>(0x1);
-        QCOMPARE(webservice_sdk_submit(baUrl.constData(), 10, "{}", 7, &szReply), iBad);
-        QCOMPARE(szReply, nullptr);
-        QCOMPARE(webservice_sdk_submit("not a url", 10, "{}", 1, &szReply), int(n_WebserviceSdkResult_Transport));
-        QCOMPARE(szReply, nullptr);
+        QCOMPARE(Submit(QByteArray(), 10, "{}", 1).iResult, iBad);
+        QCOMPARE(Submit("", 10, "{}", 1).iResult, iBad);
+        QCOMPARE(Submit(baUrl, 10, "{}", 7).iResult, iBad);
+        const SubmitOutcome stNoUrl = Submit("not a url", 10, "{}", 1);
+        QCOMPARE(stNoUrl.iResult, int(n_WebserviceSdkResult_Transport));
+        QCOMPARE(stNoUrl.baReply, QByteArray("<none>"));
         QCOMPARE(webservice_sdk_release(nullptr), 0);
-        QCOMPARE(webservice_sdk_release(&szReply), 0);
         QCoreApplication::processEvents();
-        QCOMPARE(m_server.Requests().size(), 0);
+        QCOMPARE(m_server.Requests().size(), iRequestsBefore);
     }
 
-    void concurrentSubmitsKeepTheirOwnReplies()
+    // Cleanup may be repeated; submits afterwards set the library up by themselves, and
+    // many at once keep their own replies.
+    void concurrentSubmitsAfterCleanup()
     {
-        m_server.SetMode(CLS_TinyHttpServer::n_ReplyMode_Echo);
+        QCOMPARE(webservice_sdk_cleanup(), 0);
+        QCOMPARE(webservice_sdk_cleanup(), 0);
+        m_server.SetEcho();
+        const int iRequestsBefore = m_server.Requests().size();
         const QByteArray baUrl = m_server.Url("/echo");
         const int iMismatches = BlockingCall([&] {
             std::atomic<int> atomMismatches{0};
@@ -144,7 +137,7 @@ private slots:
                 vecThreads.emplace_back([&, t] {
                     for (int n = 0; n < 5; ++n) {
                         const QByteArray baBody = QStringLiteral("{\"thread\":%1,\"call\":%2}").arg(t).arg(n).toUtf8();
-                        const SubmitOutcome stOutcome = Submit(baUrl, 10, baBody, n_WebserviceSdkFlag_Post);
+                        const SubmitOutcome stOutcome = Submit(baUrl, 10, baBody, 1);
                         atomMismatches += stOutcome.iResult != 0 || stOutcome.baReply != baBody;
                     }
                 });
@@ -154,18 +147,44 @@ private slots:
             return atomMismatches.load();
         });
         QCOMPARE(iMismatches, 0);
-        QCOMPARE(m_server.Requests().size(), 4 * 5);
+        QCOMPARE(m_server.Requests().size(), iRequestsBefore + 4 * 5);
     }
 
-    // Cleanup may be repeated; a submit afterwards sets the library up by itself.
-    void submitWorksAfterCleanup()
+    void webserviceCommon_data()
     {
-        QCOMPARE(webservice_sdk_cleanup(), 0);
-        QCOMPARE(webservice_sdk_cleanup(), 0);
-        m_server.SetReply(200, "{\"again\":1}");
-        const SubmitOutcome stOutcome = BlockingCall([&] { return Submit(m_server.Url("/again"), 10, "{}", 1); });
-        QCOMPARE(stOutcome.iResult, 0);
-        QCOMPARE(stOutcome.baReply, QByteArray("{\"again\":1}"));
+        QTest::addColumn<int>("iStatus");  // 0: nobody listens
+        QTest::addColumn<QString>("qstrAnswer");
+        QTest::addColumn<QString>("qstrReply");
+        QTest::newRow("reply") << 200 << QStringLiteral("{\"ok\":\"完成\"}") << QStringLiteral("{\"ok\":\"完成\"}");
+        QTest::newRow("empty reply") << 200 << QString() << QString();
+        QTest::newRow("server error") << 500 << "{\"error\":1}" << QString();
+        QTest::newRow("refused") << 0 << QString() << QString();
+    }
+    // Public__Webservice_Common (source/Common) over the library: a POST of the body to
+    // the path, the reply text or nothing, and their log lines.
+    void webserviceCommon()
+    {
+        QFETCH(int, iStatus);
+        QFETCH(QString, qstrAnswer);
+        QFETCH(QString, qstrReply);
+        const quint16 usPort = iStatus ? m_server.Port() : CLS_TinyHttpServer::ClosedPort();
+        m_server.SetReply(iStatus, qstrAnswer.toUtf8());
+        LogRecorder::install();
+        LogRecorder::clear();
+        const QString qstrBody = QStringLiteral("{\"job\":\"任务\"}");
+        QCOMPARE(BlockingCall([&] { return Public__Webservice_Common("127.0.0.1", usPort, "/api/job", qstrBody, 5); }),
+                 qstrReply);
+        const QString qstrSource = "3|source\\Common\\CommonFun|";
+        const QStringList qstrlistFailure = {
+            qstrSource + "Public__Webservice_Common  url=http://127.0.0.1:" + QString::number(usPort) + "/api/job",
+            qstrSource + "NULL == ret_buf || web_ret < 0"};
+        const QString qstrSuccess = qstrSource + "Public__Webservice  ret_buf=" + qstrReply + ", qstrParam=" + qstrBody;
+        QCOMPARE(LogRecorder::lines(), qstrReply.isEmpty() ? qstrlistFailure : QStringList{qstrSuccess});
+        if (iStatus) {
+            const TinyHttpRequest stRequest = m_server.Requests().last();
+            QCOMPARE(stRequest.baMethod + ' ' + stRequest.baPath, QByteArray("POST /api/job"));
+            QCOMPARE(QString::fromUtf8(stRequest.baBody), qstrBody);
+        }
     }
 };
 
