@@ -288,7 +288,8 @@ private Q_SLOTS:
         const BusReply stReply = WaitForReply(qstrJobId);
         const QStringList qlstNoneDropped;
         const QString qstrErrCode = ret == -3 ? "E-3" : "";
-        QCOMPARE(stReply.qstrText, CommandReplyText("ApplyBurn", qstrJobId, ret, qstrErrCode, errMsg, &qlstNoneDropped));
+        QCOMPARE(stReply.qstrText,
+                 CommandReplyText("ApplyBurn", qstrJobId, ret, qstrErrCode, errMsg, &qlstNoneDropped));
         QCOMPARE(stReply.iStatus, ret == 0 ? -1 : 4);
         QCOMPARE(stReply.qstrMsgId, QStringLiteral("m-apply"));
         QCOMPARE(IsRegistered(qstrJobId), ret == 0 || ret == -4);
@@ -318,14 +319,16 @@ private Q_SLOTS:
             return WaitForDevCtrlReply(_qstrEventId);
         };
         const auto apply = [&](int _iJob, const QJsonValue& _qjsonPort) {
-            Send("ApplyBurn", ApplyRequest(qlstJobIds.at(_iJob), n_KindDevice, {{"serverIP", qstrIp}, {"DevPort", _qjsonPort}}));
+            const QJsonObject qjsonAddress{{"serverIP", qstrIp}, {"DevPort", _qjsonPort}};
+            Send("ApplyBurn", ApplyRequest(qlstJobIds.at(_iJob), n_KindDevice, qjsonAddress));
             return WaitForReply(qlstJobIds.at(_iJob)).qstrText;
         };
         const auto applyReply = [&](int _iJob, int _iRet, const QString& _qstrErrMsg, const QStringList& _qlstDropped) {
             return CommandReplyText("ApplyBurn", qlstJobIds.at(_iJob), _iRet, "", _qstrErrMsg, &_qlstDropped);
         };
         pBackend->SetResult("InquestBurn", -3, "忙");
-        QCOMPARE(announce("ev-refused", qjsonEntry), DevCtrlReplyText("ev-refused", -1, {DevCtrlItem(qjsonEntry, -3, "忙")}));
+        QCOMPARE(announce("ev-refused", qjsonEntry),
+                 DevCtrlReplyText("ev-refused", -1, {DevCtrlItem(qjsonEntry, -3, "忙")}));
         QCOMPARE(apply(0, 1883), applyReply(0, -3, "忙", {}));
         pBackend->SetResult("InquestBurn", 0);
         QCOMPARE(announce("ev-new", qjsonEntry), DevCtrlReplyText("ev-new", 0, {DevCtrlItem(qjsonEntry, 0, "")}));
@@ -598,14 +601,17 @@ private Q_SLOTS:
         const auto request = [](const QJsonValue& _qjsonEntries) {
             return QJsonObject{{"eventId", "ev"}, {"burnDevInfo", _qjsonEntries}};
         };
-        QTest::newRow("no eventId") << QJsonObject{{"burnDevInfo", QJsonArray{qjsonAdjust}}} << "" << -8 << QJsonArray();
+        QTest::newRow("no eventId") << QJsonObject{{"burnDevInfo", QJsonArray{qjsonAdjust}}} << "" << -8
+                                    << QJsonArray();
         QTest::newRow("empty burnDevInfo") << request(QJsonArray()) << "" << -8 << QJsonArray();
         QTest::newRow("adjustPrinter, other keys not echoed")
             << request(QJsonArray{qjsonExtra}) << "" << 0 << QJsonArray{DevCtrlItem(qjsonAdjust, 0, "")};
         QTest::newRow("adjustPrinter fails")
-            << request(QJsonArray{qjsonAdjust}) << "AdjustPrinter" << -1 << QJsonArray{DevCtrlItem(qjsonAdjust, -3, "离线")};
+            << request(QJsonArray{qjsonAdjust}) << "AdjustPrinter" << -1
+            << QJsonArray{DevCtrlItem(qjsonAdjust, -3, "离线")};
         QTest::newRow("robot status fails")
-            << request(QJsonArray{qjsonRobot}) << "GetRobotStatus" << -1 << QJsonArray{DevCtrlItem(qjsonRobot, -3, "离线")};
+            << request(QJsonArray{qjsonRobot}) << "GetRobotStatus" << -1
+            << QJsonArray{DevCtrlItem(qjsonRobot, -3, "离线")};
         QTest::newRow("unknown subCmd")
             << request(QJsonArray{qjsonReboot}) << "" << -1 << QJsonArray{DevCtrlItem(qjsonReboot, -8, "参数错误:subCmd")};
         QTest::newRow("kind without backend")
