@@ -131,8 +131,7 @@ private Q_SLOTS:
     }
 
 private:
-    // SIGTERM ends the host cleanly.
-    void StopHost()
+    void StopHost()  // by SIGTERM, cleanly
     {
         m_qproc.terminate();
         QVERIFY(m_qproc.waitForFinished(n_TimeoutMs));

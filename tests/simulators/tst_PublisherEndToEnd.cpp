@@ -1,7 +1,6 @@
-// Jobs from "ApplyBurn" to the final "BurnStatusReply" through burnhost --stdio (the
-// module as the host loads it) and the publisher simulator, over both device kinds: the
-// replies, the simulator's state lines, result files and TDBStatus.txt, and its stop by
-// SIGTERM. Then an Epson backend and the simulator alone: an order naming a stale publisher.
+// Jobs from "ApplyBurn" to the final "BurnStatusReply" through burnhost --stdio and pubsim, over both
+// device kinds: replies, the simulator's state lines, result files, TDBStatus.txt, its stop by SIGTERM.
+// Then an Epson backend and the simulator alone: an order naming a stale publisher.
 #include <QtTest>
 
 #include <QJsonArray>
