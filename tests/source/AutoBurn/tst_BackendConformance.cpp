@@ -1,6 +1,6 @@
 // The backend contract: what every backend shares, over every registered device kind and the
 // skeleton (a new backend gets these checks by being registered), each case on a fresh backend
-// with folders of its own; the factory builds each kind once. Base defaults: the bus tests.
+// with folders of its own; the factory builds each kind once.
 #include <QtTest>
 
 #include <memory>
@@ -55,9 +55,7 @@ private Q_SLOTS:
     {
         QFETCH(int, kind);
         QFETCH(QString, jobId);
-        // A fresh backend of the kind, built as the factory builds it.
-        const std::unique_ptr<CLS_AutoBase> pBackend(kind == n_SkeletonRow ? new CLS_AutoSkeleton
-                                                                           : FindBackendCreator(kind)(kind));
+        const std::unique_ptr<CLS_AutoBase> pBackend(MakeBackend(kind));
         const std::string strJobId = jobId.toStdString();
         BurnResultInfo stResult;
         if (jobId != QLatin1String("never-seen")) {
@@ -73,6 +71,59 @@ private Q_SLOTS:
         QVERIFY(QJsonDocument::fromJson(pBackend->GetDiscPlace(jobId).toUtf8()).isArray());
         pBackend->ClearData(jobId);
         QCOMPARE(FilesBelow(m_pTmpDir->path()), QStringList());
+    }
+
+    void backends_data()
+    {
+        QTest::addColumn<int>("kind");
+        for (const int iKind : RegisteredBurnDevs() + QList<int>{n_SkeletonRow})
+            QTest::addRow("kind %d", iKind) << iKind;
+    }
+
+    // Robot status and printer adjustment: the base's -6 with its text, or the device's
+    // own answer (a robot status is a JSON object).
+    void baseDefaults_data() { backends_data(); }
+    void baseDefaults()
+    {
+        QFETCH(int, kind);
+        const std::unique_ptr<CLS_AutoBase> pBackend(MakeBackend(kind));
+        const QString qstrUnsupported = QStringLiteral("设备类型错误，没有满足需求的刻录机");
+        BurnResultInfo stRobot;
+        QString qstrStatus;
+        const int iRobotRet = pBackend->GetRobotStatus(qstrStatus, &stRobot);
+        QVERIFY(iRobotRet == 0 ? QJsonDocument::fromJson(qstrStatus.toUtf8()).isObject()
+                               : iRobotRet != -6 || (stRobot.qstrErrMsg == qstrUnsupported && qstrStatus.isEmpty()));
+        BurnResultInfo stAdjust;
+        const int iAdjustRet = pBackend->AdjustPrinter("{}", &stAdjust);
+        QVERIFY(iAdjustRet != -6 || stAdjust.qstrErrMsg == qstrUnsupported);
+        QVERIFY(pBackend->StatusPollPauseMs() > 0);
+    }
+
+    // The steps before DoBurn write only into the job's work folder and the device's own
+    // folders; the job's record files go under "./BurnJob/<job id>/".
+    void jobFolderFiles_data() { backends_data(); }
+    void jobFolderFiles()
+    {
+        QFETCH(int, kind);
+        const std::unique_ptr<CLS_AutoBase> pBackend(MakeBackend(kind));
+        const QString qstrCurrent = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_pTmpDir->path()));
+        BurnResultInfo stResult;
+        pBackend->InquestBurn("conf-1", 1, 0, R"({"JobId":"conf-1","CopyCount":1})", &stResult);
+        pBackend->StartBurn("conf-1", "DVD 4.7GB", "T", "", 1, 0, "", "{}", &stResult);
+        BurnFileTask stTask{"conf-1", {{"/a/b.mp4", "/b.mp4"}}};
+        pBackend->AddFile("conf-1", stTask, &stResult);
+        pBackend->WriteLabel("conf-1", R"({"LabelInfo":{"UpperOne":"x"}})", &stResult);
+        CLS_AutoBase::SaveJobInfo(QStringLiteral("conf-1"), QStringLiteral("StartBurn"), QStringLiteral("{}"));
+        pBackend->ClearData(QStringLiteral("conf-1"));
+        QDir::setCurrent(qstrCurrent);
+        const QStringList qstrlstFiles = FilesBelow(m_pTmpDir->path());
+        QVERIFY(qstrlstFiles.contains(QStringLiteral("BurnJob/conf-1/StartBurn")));
+        for (const QString& qstrFile : qstrlstFiles)
+            QVERIFY2(qstrFile.startsWith(QLatin1String("tmp/BurnFileTemp/conf-1/"))
+                         || qstrFile.startsWith(QLatin1String("devices/"))
+                         || qstrFile.startsWith(QLatin1String("BurnJob/conf-1/")),
+                     qPrintable(qstrFile));
     }
 
     void factory_data()
@@ -97,6 +148,12 @@ private Q_SLOTS:
     }
 
 private:
+    // A fresh backend of the kind, built as the factory builds it.
+    static CLS_AutoBase* MakeBackend(int _iKind)
+    {
+        return _iKind == n_SkeletonRow ? new CLS_AutoSkeleton : FindBackendCreator(_iKind)(_iKind);
+    }
+
     std::unique_ptr<QTemporaryDir> m_pTmpDir;
 };
 
