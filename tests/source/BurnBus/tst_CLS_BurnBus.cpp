@@ -9,7 +9,6 @@
 #include <QJsonObject>
 
 #include <cerrno>
-#include <cstdarg>
 #include <functional>
 
 #include <sys/xattr.h>
@@ -93,25 +92,12 @@ QJsonObject ApplyRequest(const QString& _qstrJobId, int _iKind, const QJsonObjec
 // The child of processEnd_clean: hands the bus work that is still running, then returns
 // from main. Its exit handler, registered before the bus's, runs after it at the start
 // of static destruction and lingers, so that a bus thread still calling its backend
-// would be caught. The bus's error lines go to stderr.
+// would be caught.
 std::atomic<bool> s_blEnding{false};
-
-void PrintErrorLine(int _iLevel, const char* _szFile, int, const char* _szFmt, ...)
-{
-    if (_iLevel != n_BurnLogLevel_Error)
-        return;
-    va_list args;
-    va_start(args, _szFmt);
-    std::fprintf(stderr, "%s: ", _szFile);
-    std::vfprintf(stderr, _szFmt, args);
-    std::fputc('\n', stderr);
-    va_end(args);
-}
 
 int RunExitChild(bool _blWithApp, int argc, char** argv)
 {
     std::unique_ptr<QCoreApplication> pApp(_blWithApp ? new QCoreApplication(argc, argv) : nullptr);
-    g_pfnModuleLogDebugEx.store(&PrintErrorLine);
     std::atexit([] {
         s_blEnding = true;
         QThread::msleep(100);

@@ -1,0 +1,165 @@
+// The operator dialog under the offscreen platform: how each way of closing it answers,
+// Escape ignored, links and buttons built from the text's user data, the style sheet
+// chosen by skin name. Also renders the dialog the operator sees to a picture.
+#include <QtTest>
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <functional>
+
+#include "CLS_MessageBox.h"
+
+namespace
+{
+using DialogAction = std::function<void(CLS_MessageBox*)>;
+
+// Shows a dialog modally and acts on it once it is up; a watchdog ends a dialog the
+// action failed to close, so a fault cannot hang the test.
+int ShowAndAct(const QString& _qstrText, const QStringList& _qlstButtons, int _iCountdownSec,
+               const DialogAction& _fnAction)
+{
+    QTimer::singleShot(0, [_fnAction] {
+        auto* pDialog = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(pDialog);
+        _fnAction(pDialog);
+    });
+    QTimer::singleShot(20000, [] {
+        if (QWidget* pModal = QApplication::activeModalWidget())
+            pModal->close();
+    });
+    return CLS_MessageBox::Show(CLS_MessageBox::n_Icon_Warning, nullptr, "提示", _qstrText, _qlstButtons,
+                                _iCountdownSec);
+}
+
+void Click(QAbstractButton* _pButton)
+{
+    QVERIFY(_pButton);
+    QTest::mouseClick(_pButton, Qt::LeftButton);
+}
+}  // namespace
+
+class tst_CLS_MessageBox : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { CLS_MessageBox::SetSkinName(QString()); }
+
+    void result_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("countdown");
+        QTest::addColumn<QString>("click");  // object name of the button clicked; empty: none
+        QTest::addColumn<int>("result");
+        const QString qstrLinked = QStringLiteral(R"(请换盘<usrdata>{"linkText":{"查看详情":7}})");
+        QTest::newRow("close button") << "text" << 0 << "pushButton_Close" << -1;
+        QTest::newRow("countdown runs out") << "text" << 1 << "" << -2;
+        QTest::newRow("main button") << "text" << 5 << "pushButton_main" << 0;
+        QTest::newRow("third button") << "text" << 0 << "2" << 2;
+        QTest::newRow("link button") << qstrLinked << 0 << "MsgLinkText" << 7;
+    }
+    // Escape first: it must leave the dialog open, whatever closes it afterwards.
+    void result()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, countdown);
+        QFETCH(QString, click);
+        QFETCH(int, result);
+        bool blOpenAfterEscape = false;
+        const int iResult = ShowAndAct(text, {"确定", "取消", "重试"}, countdown, [&](CLS_MessageBox* _pDialog) {
+            QTest::keyClick(_pDialog, Qt::Key_Escape);
+            blOpenAfterEscape = _pDialog->isVisible();
+            if (!click.isEmpty())
+                Click(_pDialog->findChild<QAbstractButton*>(click));
+        });
+        QVERIFY(blOpenAfterEscape);
+        QCOMPARE(iResult, result);
+    }
+
+    // The plain part of the text is shown; the user data gives the links (the row moved
+    // right when there are several) and the buttons' minimum width; buttons fill rows of four.
+    void layout_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QStringList>("links");
+        QTest::addColumn<int>("minWidth");
+        QTest::addColumn<QList<int>>("rowSizes");
+        QTest::newRow("nine buttons") << "放入光盘" << 9 << QStringList() << 80 << QList<int>{4, 4, 1};
+        QTest::newRow("one link, wide buttons")
+            << R"(放入光盘<usrdata>{"linkText":{"详情":7},"PushbtnWidth":120})" << 2 << QStringList{"详情"} << 120
+            << QList<int>{2};
+        QTest::newRow("two links, width below 1")
+            << R"(放入光盘<usrdata>{"linkText":{"b":2,"a":1},"PushbtnWidth":0})" << 1 << QStringList{"a", "b"} << 80
+            << QList<int>{1};
+    }
+    void layout()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, buttons);
+        QFETCH(QStringList, links);
+        QFETCH(int, minWidth);
+        QFETCH(QList<int>, rowSizes);
+        CLS_MessageBox dialog(nullptr, "提示", text, 0, "default");
+        QStringList qlstLabels;
+        for (int iButton = 0; iButton < buttons; ++iButton)
+            qlstLabels << QString::number(iButton);
+        dialog.AddButtons(qlstLabels);
+        QCOMPARE(dialog.findChild<QLabel*>("label_Show")->text(), QStringLiteral("放入光盘"));
+        QStringList qlstLinks;
+        for (const QPushButton* pLink : dialog.findChildren<QPushButton*>("MsgLinkText"))
+            qlstLinks << pLink->text();
+        QCOMPARE(qlstLinks, links);
+        const auto* pGrid = dialog.findChild<QPushButton*>("pushButton_main")->parentWidget()->findChild<QGridLayout*>();
+        QList<int> qlstRowSizes;
+        for (int iIndex = 0; iIndex < pGrid->count(); ++iIndex) {
+            int iRow = 0, iColumn = 0, iRowSpan = 0, iColumnSpan = 0;
+            pGrid->getItemPosition(iIndex, &iRow, &iColumn, &iRowSpan, &iColumnSpan);
+            auto* pButton = qobject_cast<QPushButton*>(pGrid->itemAt(iIndex)->widget());
+            QCOMPARE(pButton->property("btnIndex").toInt(), iIndex);
+            QCOMPARE(pButton->minimumWidth(), minWidth);
+            if (iRow == qlstRowSizes.size())
+                qlstRowSizes << 0;
+            ++qlstRowSizes[iRow];
+        }
+        QCOMPARE(qlstRowSizes, rowSizes);
+    }
+
+    void styleSheet_data()
+    {
+        QTest::addColumn<QString>("skin");
+        QTest::addColumn<QString>("file");  // below the application folder; empty: none loaded
+        QTest::newRow("no skin") << "" << "/MessageBox/MessageBox.qss";
+        QTest::newRow("skinTwo") << "skinTwo" << "/MessageBox_Kv/skinTwo/MessageBox.qss";
+        QTest::newRow("skin not installed") << "skinNone" << "";
+    }
+    void styleSheet()
+    {
+        QFETCH(QString, skin);
+        QFETCH(QString, file);
+        CLS_MessageBox::SetSkinName(skin);
+        CLS_MessageBox dialog(nullptr, "提示", "text", 0, "default");
+        QFile qfile(QCoreApplication::applicationDirPath() + file);
+        QVERIFY(file.isEmpty() || qfile.open(QIODevice::ReadOnly));
+        QCOMPARE(dialog.styleSheet(), file.isEmpty() ? QString() : QString::fromUtf8(qfile.readAll()));
+    }
+
+    // What the operator sees after a disc is burned, saved beside the test program.
+    void picture()
+    {
+        CLS_MessageBox::SetSkinName("skinTwo");
+        CLS_MessageBox dialog(nullptr, "提示", "待出盘：2 张。放入光盘后，点击‘确定’将继续刻录！", 0, "default");
+        dialog.AddButtons({"确定"});
+        dialog.SetIcon(CLS_MessageBox::n_Icon_Information);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QString qstrPath = QCoreApplication::applicationDirPath() + "/message-box.png";
+        QVERIFY(dialog.grab().save(qstrPath));
+    }
+};
+
+QTEST_MAIN(tst_CLS_MessageBox)
+#include "tst_CLS_MessageBox.moc"
