@@ -1,7 +1,7 @@
 // burnhost: runs the burn module the way the video-management host does, relaying
 // requests and outgoing messages over standard streams or WebSocket.
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 
 #include <cstdio>
@@ -82,11 +82,24 @@ bool EnterDataDir(const QString& _qstrDataDir, QString& _qstrError)
     _qstrError = QStringLiteral("cannot use data folder %1").arg(_qstrDataDir);
     return false;
 }
+
+// The module may show operator dialogs. A server without a display still runs them
+// on Qt's offscreen platform (nobody sees them; their countdowns still end them).
+void ChooseDisplay()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const bool blHasDisplay = qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (!blHasDisplay && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+}
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication qapp(argc, argv);
+    ChooseDisplay();
+    QApplication qapp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     QCoreApplication::setApplicationName(QStringLiteral("burnhost"));
     HostOptions stOptions;
     QString qstrError;
