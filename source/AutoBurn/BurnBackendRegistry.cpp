@@ -2,6 +2,7 @@
 
 #include "BurnDefine.h"
 #include "Epson/CLS_AutoEpson.h"
+#include "LocalCDRom/CLS_LocalCDRom.h"
 #include "Primera/CLS_AutoPrimera.h"
 
 namespace
@@ -20,6 +21,7 @@ struct BurnBackendRow
 
 // One row per device kind that has a backend, ascending; kinds without a row yield none.
 const BurnBackendRow s_arrBackends[] = {
+    {n_BurnDev_LocalCDRom, &Construct<CLS_LocalCDRom>},
     {n_BurnDev_Epson, &Construct<CLS_AutoEpson>},
     {n_BurnDev_Primera, &Construct<CLS_AutoPrimera>},
 };
