@@ -24,6 +24,13 @@ QString Text(const std::string& _strText)
     return QString::fromStdString(_strText);
 }
 
+// Every backend refuses ids that cannot name a folder and steps of jobs it never saw.
+void Refuse(BurnResultInfo* _pResult, const char* _szWhy)
+{
+    if (_pResult)
+        _pResult->qstrErrMsg = QStringLiteral("[LocalCDRom]") + QString::fromUtf8(_szWhy);
+}
+
 bool IsFinal(int _iStatus)
 {
     return _iStatus == n_BurnJobState_Finished || _iStatus == n_BurnJobState_Error;
@@ -127,10 +134,15 @@ int CLS_LocalCDRom::InquestBurn(std::string, int, int, std::string, BurnResultIn
 }
 
 int CLS_LocalCDRom::StartBurn(std::string _strJobId, std::string, std::string _strCDTitle, std::string, int, int,
-                              std::string, std::string, BurnResultInfo*)
+                              std::string, std::string, BurnResultInfo* _pResult)
 {
     if (_strJobId.empty()) {
         BURN_LOG(n_BurnLogLevel_Error, "_strJobID.length() <= 0");
+        Refuse(_pResult, "[任务ID非法]");
+        return -1;
+    }
+    if (!AdmitJobId("CLS_LocalCDRom::StartBurn", _strJobId)) {
+        Refuse(_pResult, "[任务ID非法]");
         return -1;
     }
     auto pJob = std::make_unique<LocalBurnJob>();
@@ -140,7 +152,7 @@ int CLS_LocalCDRom::StartBurn(std::string _strJobId, std::string, std::string _s
     return 0;
 }
 
-int CLS_LocalCDRom::AddFile(std::string _strJobId, BurnFileTask& _stFileTask, BurnResultInfo*)
+int CLS_LocalCDRom::AddFile(std::string _strJobId, BurnFileTask& _stFileTask, BurnResultInfo* _pResult)
 {
     QWriteLocker locker(m_pJobLock.get());
     for (const std::unique_ptr<LocalBurnJob>& pJob : m_listJob) {
@@ -148,15 +160,20 @@ int CLS_LocalCDRom::AddFile(std::string _strJobId, BurnFileTask& _stFileTask, Bu
             continue;
         for (const auto& prFile : _stFileTask.vecFiles)
             pJob->m_vecFiles.emplace_back(Text(prFile.first), Text(prFile.second));
-        break;
+        return 0;
     }
-    return 0;
+    Refuse(_pResult, "[未找到jobID]");
+    return -1;
 }
 
-int CLS_LocalCDRom::DoBurn(std::string _strJobId, BurnResultInfo*)
+int CLS_LocalCDRom::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
 {
-    // The job timer starts a job as soon as it has files.
-    return _strJobId.empty() ? -1 : 0;
+    // Nothing to start: the job timer picks a job up as soon as it has files.
+    if (!HasJob(Text(_strJobId))) {
+        Refuse(_pResult, "[未找到jobID]");
+        return -1;
+    }
+    return 0;
 }
 
 int CLS_LocalCDRom::WriteLabel(std::string _strJobId, std::string _strReqJson, BurnResultInfo*)
@@ -251,6 +268,16 @@ QString CLS_LocalCDRom::GetJobIdByGroupId(int _iGroupId)
             return pJob->m_qstrJobId;
     }
     return QString();
+}
+
+bool CLS_LocalCDRom::HasJob(const QString& _qstrJobId)
+{
+    QReadLocker locker(m_pJobLock.get());
+    for (const std::unique_ptr<LocalBurnJob>& pJob : m_listJob) {
+        if (pJob->m_qstrJobId == _qstrJobId)
+            return true;
+    }
+    return false;
 }
 
 int CLS_LocalCDRom::GetGroupIdByJobId(const QString& _qstrJobId)

@@ -63,6 +63,7 @@ private:
     void AddJobStatusByJobId(const QString& _qstrJobId, int _iStatus, const QString& _qstrMsg);
     void ChangeAllJobStatus(const QString& _qstrMsg);
     QString GetJobIdByGroupId(int _iGroupId);
+    bool HasJob(const QString& _qstrJobId);
     int GetGroupIdByJobId(const QString& _qstrJobId);
     LocalBurnJob* FirstWaitingJob();
     void HandToLibrary(LocalBurnJob& _stJob);
