@@ -205,7 +205,13 @@ int PseudoDiscError(const std::string& _strImageFile)
     const bool blExists = fs::exists(pathImage, ec);
     if (blExists && !fs::is_regular_file(pathImage, ec))
         return n_DiscError_WrongFormat;
-    if (access(blExists ? _strImageFile.c_str() : pathFolder.c_str(), W_OK) != 0)
+    // Write permission bits count even for a superuser: they are how an image file or
+    // its folder is marked write-protected.
+    const fs::path pathWritten = blExists ? pathImage : pathFolder;
+    const fs::perms perms = fs::status(pathWritten, ec).permissions();
+    const bool blWritable = (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write))
+                            != fs::perms::none;
+    if (!blWritable || access(pathWritten.c_str(), W_OK) != 0)
         return n_DiscError_ReadOnly;
     return blExists && fs::file_size(pathImage, ec) > 0 ? n_DiscError_NotBlank : -1;
 }

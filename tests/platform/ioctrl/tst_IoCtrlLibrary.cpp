@@ -1,0 +1,259 @@
+// The drive library burning into pseudo-drives: what each failure reports and leaves
+// behind, the disc error that waits for the operator, cancel, a drive held twice, and
+// an image another program (xorriso) reads back with the right names and content.
+#include <QtTest>
+
+#include <QCryptographicHash>
+#include <QLibrary>
+
+#include <sys/stat.h>
+
+#include "BurnSdkIOCTL.h"
+#include "IoCtrlSettings.h"
+#include "IsoImage.h"
+
+namespace
+{
+constexpr int n_DiscMiB = 64;
+constexpr int n_WaitMs = 60000;
+
+QMutex s_mutexMessages;
+QList<QJsonObject> s_qlstMessages;
+
+void CollectMessage(const char* _szMsg, void*)
+{
+    QMutexLocker locker(&s_mutexMessages);
+    s_qlstMessages << QJsonDocument::fromJson(_szMsg).object();
+}
+
+// The messages of a group so far.
+QList<QJsonObject> MessagesOf(int _iGroupId)
+{
+    QMutexLocker locker(&s_mutexMessages);
+    QList<QJsonObject> qlstFound;
+    for (const QJsonObject& qjsonMsg : s_qlstMessages) {
+        if (qjsonMsg.value("groupID").toInt() == _iGroupId)
+            qlstFound << qjsonMsg;
+    }
+    return qlstFound;
+}
+
+bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent, qint64 _llSparseSize = 0)
+{
+    QDir().mkpath(QFileInfo(_qstrPath).path());
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size()
+           && (_llSparseSize == 0 || qfile.resize(_llSparseSize));
+}
+
+QString Xorriso(const QStringList& _qlstArgs)
+{
+    QProcess qproc;
+    qproc.start("xorriso", _qlstArgs);
+    qproc.waitForFinished(n_WaitMs);
+    return QString::fromUtf8(qproc.readAllStandardOutput() + qproc.readAllStandardError());
+}
+}  // namespace
+
+class tst_IoCtrlLibrary : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_qtmpDir;
+    QLibrary m_qlib;
+    QString m_qstrSources;
+    int m_iCase = 0;
+
+    template <typename Fn>
+    Fn Entry(const char* _szName)
+    {
+        return reinterpret_cast<Fn>(m_qlib.resolve(_szName));
+    }
+    // A group on the drive with the files (source below the sources folder -> disc path).
+    int Group(const QString& _qstrDrive, const QList<QPair<QString, QString>>& _qlstFiles,
+              const QString& _qstrCaption = "CASE")
+    {
+        const int iGroupId = Entry<int (*)(std::vector<std::string>)>("SetBurnGroup")({_qstrDrive.toStdString()});
+        Entry<int (*)(std::string, int)>("SetMediaCaption")(_qstrCaption.toStdString(), iGroupId);
+        for (const auto& prFile : _qlstFiles)
+            Entry<int (*)(std::string, std::string, int)>("AddFile")(
+                (m_qstrSources + prFile.first).toStdString(), prFile.second.toStdString(), iGroupId);
+        return iGroupId;
+    }
+    int EndBurn(int _iGroupId) { return Entry<int (*)(int)>("EndBurn")(_iGroupId); }
+    QJsonObject WaitForMessage(int _iGroupId, int _iCount = 1)
+    {
+        static_cast<void>(QTest::qWaitFor([&] { return MessagesOf(_iGroupId).size() >= _iCount; }, n_WaitMs));
+        return MessagesOf(_iGroupId).value(_iCount - 1);
+    }
+    QString NewImage() { return m_qtmpDir.filePath(QStringLiteral("disc%1.iso").arg(++m_iCase)); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("BURNMODULE_LOCAL_DRIVES", " stdio:/srv/d0.iso ; /dev/sr9 ;");
+        qputenv("BURNMODULE_SCAN_DRIVES", "0");
+        qputenv("BURNMODULE_PSEUDO_DISC_MIB", QByteArray::number(n_DiscMiB));
+        m_qlib.setFileName(QCoreApplication::applicationDirPath() + "/BurnSdkIOCTL.dll");
+        QVERIFY2(m_qlib.load(), qPrintable(m_qlib.errorString()));
+        QCOMPARE(Entry<int (*)()>("Init")(), 0);
+        Entry<void (*)(PFN_IoCtrlCallBack, void*)>("SetBurnCallBack")(&CollectMessage, nullptr);
+        m_qstrSources = m_qtmpDir.filePath("src/");
+        QVERIFY(WriteFile(m_qstrSources + "video.mp4", QByteArray(300000, 'v')));
+        QVERIFY(WriteFile(m_qstrSources + "案件/笔录.txt", "询问笔录\n"));
+        QVERIFY(WriteFile(m_qstrSources + "案件/照片/1.jpg", QByteArray(5000, 'j')));
+        QVERIFY(WriteFile(m_qstrSources + "big.bin", "x", qint64(n_DiscMiB + 1) << 20));
+        QVERIFY(WriteFile(m_qstrSources + "slow.bin", "y", qint64(n_DiscMiB - 8) << 20));
+    }
+    void cleanupTestCase() { Entry<int (*)()>("UnInit")(); }
+
+    // The drives: the pseudo-drives of the setting, in order (no scan asked for).
+    void driveList()
+    {
+        std::vector<std::string> vecDrives{"stale"};
+        QCOMPARE(Entry<int (*)(std::vector<std::string>*)>("GetCDRomList")(&vecDrives), 0);
+        QCOMPARE(vecDrives, (std::vector<std::string>{"stdio:/srv/d0.iso", "/dev/sr9"}));
+    }
+
+    // Folders and single files land at their disc paths with UTF-8 names; another
+    // program reads the same names, sizes, content and volume id back.
+    void imageReadBackByAnotherProgram()
+    {
+        const QString qstrImage = NewImage();
+        const int iGroupId = Group("stdio:" + qstrImage, {{"video.mp4", "/视频/video.mp4"}, {"案件", "\\案件\\"}},
+                                   "CASE_2026_01");
+        QCOMPARE(EndBurn(iGroupId), 0);
+        QCOMPARE(EndBurn(iGroupId), -1);  // started once
+        const QJsonObject qjsonMsg = WaitForMessage(iGroupId);
+        QCOMPARE(qjsonMsg.value("code").toInt(), 1);
+        QCOMPARE(qjsonMsg.value("burnDriver").toString(), "stdio:" + qstrImage);
+        QCOMPARE(qjsonMsg.value("type").toString(), QStringLiteral("BurnState"));
+        QVERIFY(Xorriso({"-indev", qstrImage, "-pvd_info"}).contains("Volume Id    : CASE_2026_01"));
+        const QString qstrOut = m_qtmpDir.filePath("out");
+        Xorriso({"-osirrox", "on", "-indev", qstrImage, "-extract", "/", qstrOut});
+        for (const auto& prFile : QList<QPair<QString, QString>>{{"video.mp4", "/视频/video.mp4"},
+                                                                {"案件/笔录.txt", "/案件/笔录.txt"},
+                                                                {"案件/照片/1.jpg", "/案件/照片/1.jpg"}}) {
+            QFile qfileSource(m_qstrSources + prFile.first);
+            QFile qfileRead(qstrOut + prFile.second);
+            QVERIFY2(qfileSource.open(QIODevice::ReadOnly) && qfileRead.open(QIODevice::ReadOnly),
+                     qPrintable(prFile.second));
+            QCOMPARE(qfileRead.readAll(), qfileSource.readAll());
+        }
+        // The same image against a changed source: the read-back check names the file.
+        QVERIFY(WriteFile(m_qstrSources + "changed.txt", "before"));
+        const QString qstrSecond = NewImage();
+        const int iSecond = Group("stdio:" + qstrSecond, {{"changed.txt", "a/changed.txt"}});
+        QCOMPARE(EndBurn(iSecond), 0);
+        QCOMPARE(WaitForMessage(iSecond).value("code").toInt(), 1);
+        QVERIFY(WriteFile(m_qstrSources + "changed.txt", "after!"));
+        IsoDataSource* pSource = nullptr;
+        QCOMPARE(iso_data_source_new_from_file(qstrSecond.toUtf8().constData(), &pSource), 1);
+        const std::vector<BurnFileEntry> vecFiles{{(m_qstrSources + "changed.txt").toStdString(), "/a/changed.txt"}};
+        QCOMPARE(QString::fromStdString(VerifyImage(pSource, vecFiles)),
+                 QStringLiteral("differs from its source: /a/changed.txt"));
+        iso_data_source_unref(pSource);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("target");   // "ro": a read-only folder; "used": a non-blank image
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("errType");
+        QTest::addColumn<bool>("imageLeft");
+        QTest::newRow("source missing") << "gone.mp4" << "" << 7 << -1 << false;
+        QTest::newRow("larger than the disc") << "big.bin" << "" << 3 << -1 << false;
+        QTest::newRow("destination climbs out") << "video.mp4" << "" << 2 << -1 << false;
+        QTest::newRow("read-only drive, fixed") << "video.mp4" << "ro" << 6 << 2 << true;
+        QTest::newRow("not blank, replaced") << "video.mp4" << "used" << 6 << 6 << true;
+        QTest::newRow("drive folder missing") << "video.mp4" << "nowhere" << 6 << 4 << false;
+    }
+    // What each failure reports and leaves behind; a disc error waits for the operator,
+    // then the same burn goes on to the end on the changed disc.
+    void failures()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        QFETCH(int, code);
+        QFETCH(int, errType);
+        QFETCH(bool, imageLeft);
+        QString qstrImage = NewImage();
+        if (target == "ro") {
+            qstrImage = m_qtmpDir.filePath("ro/disc.iso");
+            QVERIFY(QDir().mkpath(m_qtmpDir.filePath("ro")));
+            QVERIFY(chmod(QFile::encodeName(m_qtmpDir.filePath("ro")).constData(), 0555) == 0);
+        } else if (target == "used") {
+            QVERIFY(WriteFile(qstrImage, "old disc"));
+        } else if (target == "nowhere") {
+            qstrImage = m_qtmpDir.filePath("nowhere/disc.iso");
+        }
+        const QString qstrDest = QTest::currentDataTag() == QLatin1String("destination climbs out") ? "../x" : "/f";
+        const int iGroupId = Group("stdio:" + qstrImage, {{source, qstrDest}});
+        QCOMPARE(EndBurn(iGroupId), 0);
+        const QJsonObject qjsonMsg = WaitForMessage(iGroupId);
+        QCOMPARE(qjsonMsg.value("code").toInt(), code);
+        QCOMPARE(qjsonMsg.value("strVal").toObject().value("errType").toInt(), errType);
+        QVERIFY(!qjsonMsg.value("strVal").toObject().value("errMsg").toString().isEmpty());
+        if (code == 6 && target != "nowhere") {
+            QVERIFY(target != "ro" || chmod(QFile::encodeName(m_qtmpDir.filePath("ro")).constData(), 0755) == 0);
+            QVERIFY(target != "used" || QFile::remove(qstrImage));
+            Entry<void (*)(int)>("IOSetStatus")(1);
+            QCOMPARE(WaitForMessage(iGroupId, 2).value("code").toInt(), 1);
+        }
+        if (target == "nowhere") {
+            QVERIFY(QDir().mkpath(m_qtmpDir.filePath("nowhere")));
+            Entry<int (*)(int)>("ForceCancel")(iGroupId);  // gives up waiting for the operator
+            QCOMPARE(WaitForMessage(iGroupId, 2).value("code").toInt(), 5);
+        }
+        QCOMPARE(QFileInfo(qstrImage).size() > 0, imageLeft);
+    }
+
+    // A cancelled burn reports 5 and leaves no partial image; a drive another group holds
+    // is refused at once.
+    void cancelAndHeldDrive()
+    {
+        const QString qstrImage = NewImage();
+        const int iGroupId = Group("stdio:" + qstrImage, {{"slow.bin", "/slow.bin"}});
+        const int iRival = Group("stdio:" + qstrImage, {{"video.mp4", "/v.mp4"}});
+        QCOMPARE(EndBurn(iGroupId), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(qstrImage), n_WaitMs);
+        QCOMPARE(EndBurn(iRival), 0);
+        QCOMPARE(WaitForMessage(iRival).value("code").toInt(), 4);
+        QCOMPARE(Entry<int (*)(int)>("ForceCancel")(iGroupId), 0);
+        QCOMPARE(WaitForMessage(iGroupId).value("code").toInt(), 5);
+        QVERIFY(!QFileInfo::exists(qstrImage));
+        QCOMPARE(Entry<int (*)(int)>("ForceCancel")(999), -1);
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("drives");
+        QTest::addColumn<long long>("discBytes");  // of the text read as MiB, default 1
+        QTest::addColumn<bool>("on");
+        QTest::newRow("empty") << "" << QStringList() << 1LL << true;
+        QTest::newRow("two drives") << "stdio:/a.iso;/dev/sr0" << QStringList{"stdio:/a.iso", "/dev/sr0"} << 1LL
+                                    << true;
+        QTest::newRow("number") << " 700 " << QStringList{"700"} << (700LL << 20) << true;
+        QTest::newRow("zero") << "0" << QStringList{"0"} << 1LL << false;
+        QTest::newRow("off") << "Off" << QStringList{"Off"} << 1LL << false;
+        QTest::newRow("negative") << "-5" << QStringList{"-5"} << 1LL << true;
+    }
+    void settings()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, drives);
+        QFETCH(long long, discBytes);
+        QFETCH(bool, on);
+        QStringList qlstDrives;
+        for (const std::string& strDrive : ParseDriveList(text.toStdString()))
+            qlstDrives << QString::fromStdString(strDrive);
+        QCOMPARE(qlstDrives, drives);
+        QCOMPARE(ParseDiscMiB(text.toStdString(), 1), discBytes);
+        QCOMPARE(ParseSwitch(text.toStdString()), on);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_IoCtrlLibrary)
+#include "tst_IoCtrlLibrary.moc"
