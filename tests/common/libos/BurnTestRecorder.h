@@ -1,20 +1,17 @@
-// Records the calls the binding tests' stand-in libraries receive, and the argument
-// values and results both sides derive from names and positions. Any thread.
+// How the binding tests' stand-in libraries record the calls they receive, and the
+// argument values and results both sides derive from names and positions.
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <tuple>
 #include <type_traits>
 #include <vector>
 
-// Appends one call description.
+// Takes one call description: defined by the test program, which exports it to the
+// stand-ins it loads. The caller's thread.
 void BurnTestRecord(const std::string& _strCall);
-// The calls recorded since the last take, oldest first.
-std::vector<std::string> BurnTestTakeRecords();
 
 // One value as a call description shows it: texts quoted, other pointers as addresses.
 template <typename T>
@@ -27,7 +24,7 @@ std::string BurnTestDescribe(const T& _value)
     } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
         std::string strList;
         for (const std::string& strItem : _value)
-            strList += (strList.empty() ? "\"" : ", \"") + strItem + "\"";
+            strList += (strList.empty() ? "" : ", ") + BurnTestDescribe(strItem);
         return "[" + strList + "]";
     } else if constexpr (std::is_same_v<T, bool>) {
         return _value ? "true" : "false";
@@ -44,14 +41,9 @@ template <typename... T>
 std::string BurnTestDescribeCall(const char* _szName, const std::tuple<T...>& _tupArgs)
 {
     std::string strArgs;
-    std::apply([&strArgs](const auto&... _args) { ((strArgs += ", " + BurnTestDescribe(_args)), ...); }, _tupArgs);
+    std::apply([&strArgs](const auto&... _args) { ((strArgs += ", " + BurnTestDescribe(_args)), ...); },
+               _tupArgs);
     return std::string(_szName) + "(" + (strArgs.empty() ? strArgs : strArgs.substr(2)) + ")";
-}
-
-template <typename... T>
-void BurnTestRecordCall(const char* _szName, const std::tuple<T...>& _tupArgs)
-{
-    BurnTestRecord(BurnTestDescribeCall(_szName, _tupArgs));
 }
 
 // What every stand-in entry returns: never a failure value of the forwarders (a bool is
@@ -90,11 +82,11 @@ T BurnTestArg(std::size_t _nIndex)
         return reinterpret_cast<T>(static_cast<std::uintptr_t>(0x10000 + 0x100 * (_nIndex + 1)));
 }
 
-// A stand-in entry that records its name and arguments and returns BurnTestResult.
+// A stand-in entry, and one that records its name and arguments and returns BurnTestResult.
 #define BURN_TEST_LIB_ENTRY extern "C" __attribute__((visibility("default")))
-#define BURN_TEST_DEFINE(ret, name, params, args)        \
-    BURN_TEST_LIB_ENTRY ret name params                  \
-    {                                                    \
-        BurnTestRecordCall(#name, std::make_tuple args); \
-        return BurnTestResult<ret>();                    \
+#define BURN_TEST_DEFINE(ret, name, params, args)                          \
+    BURN_TEST_LIB_ENTRY ret name params                                    \
+    {                                                                      \
+        BurnTestRecord(BurnTestDescribeCall(#name, std::make_tuple args)); \
+        return BurnTestResult<ret>();                                      \
     }
