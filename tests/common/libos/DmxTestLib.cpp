@@ -7,7 +7,6 @@
 #include <string>
 
 #include "BurnTestRecorder.h"
-#include "DmxNwcApi.h"
 
 namespace
 {
