@@ -1,20 +1,18 @@
-// CLS_MqHelper through the module's binding and our queue library against a real RabbitMQ
-// node; the broker settings' texts taken from a message, and the password decryption of
-// what docs/mq-password.md tells to encrypt.
+// CLS_MqHelper and the gateway's queue publishing over it, through the module's binding
+// and our queue library against a real RabbitMQ node: the broker settings' texts taken
+// from a message, the password decryption of what docs/mq-password.md tells to encrypt,
+// the refusals, and the gateway connecting, retrying and publishing.
 #include <QtTest>
 
 #include "BurnLibBinding.h"
+#include "CLS_BurnPresenter.h"
 #include "CLS_MqHelper.h"
+#include "CLS_TestBackend.h"
 #include "LogRecorder.h"
 #include "MqPasswordCipher.h"
 #include "TestBroker.h"
 
 #include <QJsonDocument>
-#include <QTcpServer>
-#include <QUuid>
-
-#include <atomic>
-#include <thread>
 
 namespace
 {
@@ -28,66 +26,64 @@ QString EncryptAsDocumented(const QByteArray& _qbaPlain)
     QString qstrCommand = qregCommand.match(qstrDoc).captured(0);
     QProcess qprocess;
     qprocess.setWorkingDirectory(QStringLiteral(BURN_SOURCE_DIR));
-    qprocess.start("/bin/sh", {"-c", qstrCommand.replace("'secret'", "'" + QString::fromUtf8(_qbaPlain) + "'")});
+    qstrCommand.replace("'secret'", "'" + QString::fromUtf8(_qbaPlain) + "'");
+    qprocess.start("/bin/sh", {"-c", qstrCommand});
     const bool blOk = !qstrCommand.isEmpty() && qprocess.waitForFinished(30000) && qprocess.exitCode() == 0;
     return blOk ? QString::fromLatin1(qprocess.readAllStandardOutput()) : QString();
 }
 
-// A record the way the gateway builds one: the text copied into a NUL-terminated buffer.
-struct MqRecord
-{
-    explicit MqRecord(const QByteArray& _qbaText) : qbaText(_qbaText) { msg.data = qbaText.data(); }
-    QByteArray qbaText;
-    mq_msg_t msg{0, 0, 0, nullptr};
-};
+const QString s_qstrFailed = "3|CLS_MqHelper|SlotCreatMqProducer failed!";
 }  // namespace
 
 class tst_CLS_MqHelper : public QObject
 {
     Q_OBJECT
 
-    CLS_TestBroker m_broker;
-    CLS_TestAmqpClient m_client;
-    QByteArray m_qbaExchange = "burn.helper." + QUuid::createUuid().toByteArray(QUuid::WithoutBraces).left(8);
-    QByteArray m_qbaQueue = m_qbaExchange + ".q";
+    CLS_TestBroker m_broker{"burn.helper."};
+    QTemporaryDir m_qtmpDir;
 
-    // A helper configured as the gateway does, from the "MQ" object of a message.
-    void Configure(CLS_MqHelper& _helper, const QString& _qstrPassword = "guest", int _iEncryption = 0,
-                   const QString& _qstrUser = "guest")
+    // A message's "MQ" object for the test's node and exchange, routing key "burn.robot".
+    QJsonObject MqJson(const QString& _qstrUser = "guest", const QString& _qstrPassword = "guest") const
     {
-        const QJsonObject qjsonMq{{"ip", "127.0.0.1"},         {"port", m_broker.Port()},  {"userName", _qstrUser},
-                                  {"passWord", _qstrPassword}, {"encryption", _iEncryption},
-                                  {"exchange", QString(m_qbaExchange)}, {"routingKey", "burn.robot"}};
-        _helper.Configure(n_MqSrcType_Producer, MqBrokerUri(qjsonMq), MqProducerCfg(qjsonMq));
+        return {{"ip", "127.0.0.1"},       {"port", m_broker.Port()},
+                {"userName", _qstrUser},   {"passWord", _qstrPassword},
+                {"routingKey", "burn.robot"}, {"exchange", QString(m_broker.qbaExchange)}};
     }
-    QList<QByteArray> Drain()
+    // An ApplyBurn for kind 11 with the queue settings, if any; a time stamp selects the
+    // acknowledged protocol.
+    QString ApplyBurn(const QString& _qstrJobId, const QJsonObject& _qjsonMq, const QString& _qstrStamp = "")
     {
-        QList<QByteArray> qlstBodies;
-        for (const TestAmqpMessage& stMsg : m_client.Drain(m_qbaQueue))
-            qlstBodies << stMsg.qbaBody;
-        return qlstBodies;
+        const QJsonObject qjsonParam{{"JobId", _qstrJobId}, {"BurnDev", 11}};
+        QJsonObject qjsonModule{{"cmd", "ApplyBurn"}, {"param", qjsonParam}};
+        if (!_qjsonMq.isEmpty())
+            qjsonModule.insert("MQ", _qjsonMq);
+        QJsonObject qjsonMsg{{"sender", "s"}, {"msgId", _qstrJobId + "-1"}, {"param", qjsonModule}};
+        if (!_qstrStamp.isEmpty())
+            qjsonMsg.insert("timestamp", _qstrStamp);
+        return QString::fromUtf8(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact));
+    }
+    // Reads the queue until the body comes, letting the gateway's queued slots run.
+    bool WaitForMessage(const QByteArray& _qbaBody)
+    {
+        QByteArray qbaBody;
+        return QTest::qWaitFor([&] { return m_broker.Get(qbaBody, 100) && qbaBody == _qbaBody; }, 20000);
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        LogRecorder::install();
-        BURN_ACQUIRE_BROKER(m_broker);
-        QVERIFY(m_client.Connect(m_broker.Port()));
-        QVERIFY(m_client.DeclareExchange(m_qbaExchange));
-        QVERIFY(m_client.DeclareQueue(m_qbaQueue, m_qbaExchange, "burn.robot"));
-        // The binding finds win32_mq.dll beside this program, the application directory.
+        BURN_OPEN_BROKER(m_broker, "burn.robot");
+        // The binding finds win32_mq.dll and win32_libos.dll beside this program, the
+        // application directory; with libos bound the helper holds a platform mutex.
         QVERIFY(CLS_MqHelper::Init() && CLS_MqHelper::Init());
-    }
-    void cleanupTestCase()
-    {
-        if (m_client.Connected() && m_client.DeleteQueue(m_qbaQueue))
-            m_client.DeleteExchange(m_qbaExchange);
+        QVERIFY(libos_init(QCoreApplication::applicationDirPath().toLocal8Bit().constData()));
+        LogRecorder::install();  // after libos: its binding took over the module log
+        QVERIFY(QDir::setCurrent(m_qtmpDir.path()));
     }
     void init()
     {
         LogRecorder::clear();
-        QVERIFY(!m_client.Connected() || m_client.Purge(m_qbaQueue));
+        QVERIFY(m_broker.Purge());
     }
 
     void settingsTexts_data()
@@ -103,20 +99,12 @@ private Q_SLOTS:
         QTest::newRow("all members")
             << message("{\"routingKey\":\"k\",\"exchange\":\"e\",\"encryption\":0,\"passWord\":\"p@ss\\\"w\","
                        "\"userName\":\"burn\",\"port\":5672,\"ip\":\"10.0.0.5\"}")
-            << "{\"ip\":\"10.0.0.5\",\"is_reconnect\":1,\"password\":\"p@ss\\\"w\",\"port\":5672,\"username\":\"burn\"}"
+            << "{\"ip\":\"10.0.0.5\",\"is_reconnect\":1,\"password\":\"p@ss\\\"w\","
+               "\"port\":5672,\"username\":\"burn\"}"
             << R"({"exchange_name":"e","routing_key":"k"})";
-        QTest::newRow("port as text, UTF-8")
+        QTest::newRow("port as text, UTF-8, no encryption")
             << message(R"({"ip":"h","port":"5673","userName":"刻录","passWord":"密码"})")
             << R"({"ip":"h","is_reconnect":1,"password":"密码","port":5673,"username":"刻录"})" << qstrEmptyCfg;
-        QTest::newRow("encryption other than 1 keeps the text")
-            << message(R"({"ip":"h","passWord":"c2VjcmV0","encryption":2})")
-            << R"({"ip":"h","is_reconnect":1,"password":"c2VjcmV0","port":0,"username":""})" << qstrEmptyCfg;
-        QTest::newRow("undecryptable password is empty")
-            << message(R"({"ip":"h","passWord":"c2VjcmV0","encryption":"1"})")
-            << R"({"ip":"h","is_reconnect":1,"password":"","port":0,"username":""})" << qstrEmptyCfg;
-        QTest::newRow("encrypted password")
-            << message(QString(R"({"ip":"h","passWord":"%1","encryption":1})").arg(EncryptAsDocumented("s3cret")))
-            << R"({"ip":"h","is_reconnect":1,"password":"s3cret","port":0,"username":""})" << qstrEmptyCfg;
         QTest::newRow("no MQ") << R"({"param":{"JobId":"J"}})" << qstrEmptyUri << qstrEmptyCfg;
         QTest::newRow("MQ not an object") << message(R"("10.1.1.1")") << qstrEmptyUri << qstrEmptyCfg;
         QTest::newRow("MQ at the top") << R"({"MQ":{"ip":"10.1.1.1"}})" << qstrEmptyUri << qstrEmptyCfg;
@@ -133,175 +121,125 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(MqProducerCfg(MqSettingsOf(message))), cfg);
     }
 
-    void passwordDecryption_data()
+    void plainPassword_data()
     {
         QTest::addColumn<QString>("cipher");
+        QTest::addColumn<QJsonValue>("encryption");
         QTest::addColumn<QString>("plain");
         const QString qstrGood = EncryptAsDocumented("guest");
-        QTest::newRow("ascii") << qstrGood << "guest";
+        const QJsonValue qjsonOne(1);
+        QTest::newRow("encryption 1") << qstrGood << qjsonOne << "guest";
+        QTest::newRow("encryption \"1\"") << qstrGood << QJsonValue("1") << "guest";
+        QTest::newRow("encryption 2 keeps the text") << qstrGood << QJsonValue(2) << qstrGood;
+        QTest::newRow("no encryption keeps the text") << qstrGood << QJsonValue(QJsonValue::Undefined)
+                                                      << qstrGood;
         QTest::newRow("wrapped as a Base64 tool wraps it")
-            << QString(qstrGood).insert(76, '\n').insert(153, '\n') << "guest";
-        QTest::newRow("utf-8") << EncryptAsDocumented("刻录密码") << "刻录密码";
-        QTest::newRow("largest block") << EncryptAsDocumented(QByteArray(245, 'p')) << QString(245, 'p');
-        QTest::newRow("empty") << QString() << "";
-        QTest::newRow("not Base64") << "not base64 at all!" << "";
-        QTest::newRow("short block") << QString(QByteArray(16, 'a').toBase64()) << "";
-        QTest::newRow("cut short") << qstrGood.left(qstrGood.size() - 4) << "";
+            << QString(qstrGood).insert(76, '\n').insert(153, '\n') << qjsonOne << "guest";
+        QTest::newRow("utf-8") << EncryptAsDocumented("刻录密码") << qjsonOne << "刻录密码";
+        QTest::newRow("largest block")
+            << EncryptAsDocumented(QByteArray(245, 'p')) << qjsonOne << QString(245, 'p');
+        QTest::newRow("empty") << QString() << qjsonOne << "";
+        QTest::newRow("not Base64") << "not base64 at all!" << qjsonOne << "";
+        QTest::newRow("short block") << QString(QByteArray(16, 'a').toBase64()) << qjsonOne << "";
         const QByteArray qbaBlock = QByteArray::fromBase64(qstrGood.toLatin1());
-        QTest::newRow("two blocks") << QString(qbaBlock.repeated(2).toBase64()) << "";
-        QTest::newRow("damaged") << QString(qstrGood).replace(10, 4, "AAAA") << "";
-        // "guest" encrypted (PKCS #1 v1.5) under a key pair that is not the module's.
-        QTest::newRow("other key")
-            << "CzM8tTv0u5fVamdYTqb7aQrGLNrahAF+MfnnmI2adT89nFHj1uv/kLxETZpkNrPqPWcK7q7KxHRm6tv4fQFrdswxgv3/orPR"
-               "Nvnsv7IM3gmZjolc81qXga0Xybfjq9OGICvbHiQXGPSWs3xmLzgTAPTrDtnOlK1Elf7zufxLkvPTFnET/7mLY/M+psnOOc9R"
-               "VusxWfySzLmO+Z2x3EoOH8+H4S1ZkjOjhESQXenokwAvzoW3YC62x8sck+v5LgQMO1AZE6uM5a+7UeOmOLcBJlJv4qAjlNHo"
-               "tdC4kcOpEggQeNOQ7zm3z42HpH9M9nMxnSoBtugUKs6RBWSJ/ZXpWg=="
-            << "";
+        QTest::newRow("two blocks") << QString(qbaBlock.repeated(2).toBase64()) << qjsonOne << "";
+        QTest::newRow("damaged") << QString(qstrGood).replace(10, 4, "AAAA") << qjsonOne << "";
     }
-    void passwordDecryption()
+    // "passWord" as the helper connects with it: decrypted when "encryption" is 1.
+    void plainPassword()
     {
         QFETCH(QString, cipher);
+        QFETCH(QJsonValue, encryption);
         QFETCH(QString, plain);
-        QCOMPARE(MqDecryptPassword(cipher), plain);
+        QCOMPARE(MqPlainPassword(QJsonObject{{"passWord", cipher}, {"encryption", encryption}}), plain);
     }
 
-    // Sends are refused, with their lines, until a producer exists and for an empty record.
-    void sendRefusedWithoutProducer()
-    {
-        CLS_MqHelper helper;
-        MqRecord record("{\"cmd\":\"RobotStatus\"}");
-        QTest::ignoreMessage(QtDebugMsg, "<<Brantwatch>>CLS_MqHelper::MqProducerSend m_iSrcType != 0\r\n");
-        QVERIFY(!helper.MqProducerSend(&record.msg));
-        Configure(helper);
-        QTest::ignoreMessage(QtDebugMsg, "<<Brantwatch>>CLS_MqHelper::MqProducerSend m_MqSrcFd == -1\r\n");
-        QVERIFY(!helper.MqProducerSend(&record.msg));
-        QVERIFY(!helper.IsProducerReady() && helper.MqCreate() && helper.IsProducerReady());
-        mq_msg_t stEmpty{0, 0, 5, nullptr};
-        for (mq_msg_t* pRecord : {static_cast<mq_msg_t*>(nullptr), &stEmpty}) {
-            QTest::ignoreMessage(QtDebugMsg, "<<Brantwatch>>CLS_MqHelper::MqProducerSend "
-                                             "_pMqMsg == NULL or _pMqMsg->data==nullptr \r\n");
-            QVERIFY(!helper.MqProducerSend(pRecord));
-        }
-        QCOMPARE(Drain(), QList<QByteArray>());
-    }
-
-    // Records reach the queue persistent, their length measured by the helper; a second
-    // MqCreate keeps the connection. With the operating-system library bound the helper
-    // holds a real platform mutex.
-    void producerPublishes_data()
-    {
-        QTest::addColumn<bool>("platformMutex");
-        QTest::newRow("without libos") << false;
-        QTest::newRow("with the platform mutex") << true;
-    }
-    void producerPublishes()
-    {
-        QFETCH(bool, platformMutex);
-        if (platformMutex) {
-            QVERIFY(libos_init(QCoreApplication::applicationDirPath().toLocal8Bit().constData()));
-            LogRecorder::install();  // the libos binding took over the module log
-        }
-        CLS_MqHelper helper;
-        Configure(helper, EncryptAsDocumented("guest"), 1);
-        QVERIFY(helper.MqCreate() && helper.MqCreate());
-        const QByteArray qbaText = QString(R"({"cmd":"BurnTimeOutMsg","param":{"JobId":"任务1"}})").toUtf8();
-        MqRecord record(qbaText);
-        record.msg.iLen = 3;
-        QVERIFY(helper.MqProducerSend(&record.msg));
-        QCOMPARE(record.msg.iLen, qbaText.size());
-        TestAmqpMessage stGot;
-        QVERIFY(m_client.Get(m_qbaQueue, stGot));
-        QCOMPARE(stGot.qbaBody, qbaText);
-        QCOMPARE(stGot.iDeliveryMode, 2);
-        QCOMPARE(Drain(), QList<QByteArray>());
-    }
-
-    void failedCreationLeavesNoHandles_data()
+    void sendRefused_data()
     {
         QTest::addColumn<int>("srcType");
-        QTest::addColumn<bool>("closedPort");
+        QTest::addColumn<bool>("brokerDown");
         QTest::addColumn<QByteArray>("producerCfg");
-        QTest::addColumn<QByteArray>("line");  // empty: MqCreate succeeds
-        QTest::newRow("broker down") << int(n_MqSrcType_Producer) << true << QByteArray("{}")
-            << QByteArray("<<Brantwatch>>CLS_MqHelper::MqCreate mq_connection_create_ex failed!\r\n");
-        QTest::newRow("bad producer configuration") << int(n_MqSrcType_Producer) << false << QByteArray("exchange")
-            << QByteArray("<<Brantwatch>>CLS_MqHelper::MqCreate mq_producer_create m_MqSrcFd == -1\r\n");
+        QTest::addColumn<QByteArray>("createLine");  // empty: MqCreate succeeds, again too
+        QTest::addColumn<QByteArray>("sendLine");
+        const int iProducer = n_MqSrcType_Producer;
+        const QByteArray qbaCfg = MqProducerCfg(MqJson()).c_str();
+        const QByteArray qbaNoProducer = "m_MqSrcFd == -1";
         QTest::newRow("no producer role: connects only")
-            << int(n_MqSrcType_None) << false << QByteArray("{}") << QByteArray();
+            << int(n_MqSrcType_None) << false << qbaCfg << QByteArray() << QByteArray("m_iSrcType != 0");
+        QTest::newRow("broker down")
+            << iProducer << true << qbaCfg << QByteArray("mq_connection_create_ex failed!") << qbaNoProducer;
+        QTest::newRow("bad producer configuration") << iProducer << false << QByteArray("exchange")
+                                                    << "mq_producer_create " + qbaNoProducer << qbaNoProducer;
+        QTest::newRow("record without text") << iProducer << false << qbaCfg << QByteArray()
+                                             << QByteArray("_pMqMsg == NULL or _pMqMsg->data==nullptr ");
+        QTest::newRow("missing exchange") << iProducer << false << QByteArray(R"({"exchange_name":"none"})")
+                                          << QByteArray() << QByteArray("mq_producer_send failed");
     }
-    // No producer, so sends are refused.
-    void failedCreationLeavesNoHandles()
+    // MqCreate and MqProducerSend fail with their lines.
+    void sendRefused()
     {
         QFETCH(int, srcType);
-        QFETCH(bool, closedPort);
+        QFETCH(bool, brokerDown);
         QFETCH(QByteArray, producerCfg);
-        QFETCH(QByteArray, line);
-        QTcpServer qserver;  // a port with nobody behind it once closed
-        QVERIFY(qserver.listen(QHostAddress::LocalHost));
-        qserver.close();
-        const QJsonObject qjsonMq{{"ip", "127.0.0.1"}, {"port", closedPort ? qserver.serverPort() : m_broker.Port()},
-                                  {"userName", "guest"}, {"passWord", "guest"}};
+        QFETCH(QByteArray, createLine);
+        QFETCH(QByteArray, sendLine);
+        QJsonObject qjsonMq = MqJson();
+        qjsonMq["port"] = brokerDown ? ClosedPort() : m_broker.Port();
         CLS_MqHelper helper;
         helper.Configure(srcType, MqBrokerUri(qjsonMq), producerCfg.toStdString());
-        if (!line.isEmpty())
-            QTest::ignoreMessage(QtDebugMsg, line.constData());
-        QCOMPARE(helper.MqCreate(), line.isEmpty());
-        QVERIFY(!helper.IsProducerReady());
-        const char* szRefusal = srcType == n_MqSrcType_None
-                                    ? "<<Brantwatch>>CLS_MqHelper::MqProducerSend m_iSrcType != 0\r\n"
-                                    : "<<Brantwatch>>CLS_MqHelper::MqProducerSend m_MqSrcFd == -1\r\n";
-        QTest::ignoreMessage(QtDebugMsg, szRefusal);
-        MqRecord record("lost");
-        QVERIFY(!helper.MqProducerSend(&record.msg));
+        const QByteArray qbaLineHead = "<<Brantwatch>>CLS_MqHelper::";
+        if (!createLine.isEmpty())
+            QTest::ignoreMessage(QtDebugMsg, (qbaLineHead + "MqCreate " + createLine + "\r\n").constData());
+        QCOMPARE(helper.MqCreate(), createLine.isEmpty());
+        if (createLine.isEmpty())
+            QVERIFY(helper.MqCreate());  // connected already
+        QTest::ignoreMessage(QtDebugMsg, (qbaLineHead + "MqProducerSend " + sendLine + "\r\n").constData());
+        QByteArray qbaText = "lost";
+        mq_msg_t stMsg{0, 0, 0, sendLine.startsWith("_pMqMsg") ? nullptr : qbaText.data()};
+        QVERIFY(!helper.MqProducerSend(&stMsg));
     }
 
-    // Credentials the broker does not know yet fail every attempt, 30 s (scaled) apart;
-    // once the broker has the user the next attempt connects. The stop flag ends
-    // attempts that cannot succeed.
-    void connectUntilReadyRetries()
+    // The gateway takes the settings once, from the first text that carries them, and
+    // retries connecting 30 s (scaled) apart until the broker is back; robot status and
+    // delivery-timeout notices then reach the queue. Destroyed while retrying, it stops.
+    void gatewayPublishes()
     {
-        const QString qstrUser = "burn-" + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
-        CLS_MqHelper helper;
-        CLS_MqHelper never;
-        Configure(helper, "late-pass", 0, qstrUser);
-        Configure(never, "wrong");
-        std::atomic<bool> blStop{false};
-        std::atomic<int> iResult{-1};
-        std::atomic<int> iNeverResult{-1};
-        std::thread thread([&] { iResult = helper.ConnectUntilReady(blStop); });
-        std::thread neverThread([&] { iNeverResult = never.ConnectUntilReady(blStop); });
-        QTRY_VERIFY(LogRecorder::lines().count("3|CLS_MqHelper|SlotCreatMqProducer failed!") >= 4);
-        QCOMPARE(iResult.load(), -1);
-        QVERIFY(m_broker.AddUser(qstrUser, "late-pass"));
-        QTRY_COMPARE_WITH_TIMEOUT(iResult.load(), 1, 15000);
-        QVERIFY(LogRecorder::lines().contains("2|CLS_MqHelper|SlotCreatMqProducer success!"));
-        MqRecord record("as the new user");
-        QVERIFY(helper.MqProducerSend(&record.msg));
-        QVERIFY(m_broker.RemoveUser(qstrUser));
-        QCOMPARE(iNeverResult.load(), -1);
-        blStop = true;
-        QTRY_COMPARE(iNeverResult.load(), 0);
-        thread.join();
-        neverThread.join();
-    }
-
-    // The broker URI asks for reconnection: a restart costs the sends made while the
-    // broker is down, not the producer.
-    void producerSurvivesBrokerRestart()
-    {
-        CLS_MqHelper helper;
-        Configure(helper);
-        QVERIFY(helper.MqCreate());
-        MqRecord before("before");
-        QVERIFY(helper.MqProducerSend(&before.msg));
+        auto* pBackend = new CLS_TestBackend;  // kept to the end: bus threads may still call it
+        CLS_AutoBase::InstallInstance(11, pBackend);
+        {
+            CLS_BurnPresenter presenter{ApplyBurn("W", MqJson("guest", "wrong"))};
+            QTRY_VERIFY(LogRecorder::lines().count(s_qstrFailed) >= 2);
+        }
+        QJsonObject qjsonMq = MqJson("guest", EncryptAsDocumented("guest"));
+        qjsonMq["encryption"] = 1;
+        QJsonObject qjsonElsewhere = MqJson();
+        qjsonElsewhere["routingKey"] = "elsewhere";
+        CLS_BurnPresenter presenter{QString()};
+        QTest::ignoreMessage(QtInfoMsg, "mq ip = null");
+        presenter.DealWebSoketMsg(ApplyBurn("Q0", {}));
+        LogRecorder::clear();
         QVERIFY(m_broker.StopApp());
-        MqRecord during("during");
-        QTest::ignoreMessage(QtDebugMsg, "<<Brantwatch>>CLS_MqHelper::MqProducerSend mq_producer_send failed\r\n");
-        QVERIFY(!helper.MqProducerSend(&during.msg));
-        QVERIFY(m_broker.StartApp() && m_client.Connect(m_broker.Port()));
-        MqRecord after("after");
-        QVERIFY(helper.MqProducerSend(&after.msg));
-        QCOMPARE(Drain(), (QList<QByteArray>{"before", "after"}));
+        presenter.DealWebSoketMsg(ApplyBurn("Q1", qjsonMq));
+        QTest::ignoreMessage(QtInfoMsg, "m_pMqProducer != nullptr");
+        presenter.DealWebSoketMsg(ApplyBurn("Q2", qjsonElsewhere));
+        QTRY_VERIFY(LogRecorder::lines().count(s_qstrFailed) >= 2);
+        QVERIFY(m_broker.StartApp());
+        QTRY_VERIFY_WITH_TIMEOUT(LogRecorder::contains("2|CLS_MqHelper|SlotCreatMqProducer success!"), 15000);
+
+        // The device answers robot status once it is registered; it reaches the queue.
+        pBackend->SetRobotStatus(0, R"({"cmd":"BurnRobotStatus","ink":42})");
+        presenter.DealWebSoketMsg(ApplyBurn("Q3", {}));
+        QVERIFY(WaitForMessage(R"({"cmd":"BurnRobotStatus","ink":42})"));
+        pBackend->SetRobotStatus(-6, QString());
+        QTRY_VERIFY(LogRecorder::contains(R"(pmsgMq={"cmd":"BurnRobotStatus")"));
+
+        // A reply whose delivery timed out is announced on the queue.
+        QSignalSpy spySend(&presenter, &CLS_BurnPresenter::signalModSendMsg);
+        presenter.DealWebSoketMsg(ApplyBurn("Q4", {}, "1700000000000"));
+        QVERIFY(spySend.wait(20000));
+        m_broker.Purge();
+        presenter.DealWebSoketMsgAck(70, spySend.at(0).at(1).toString());
+        QVERIFY(WaitForMessage(R"({"cmd":"BurnTimeOutMsg","param":{"JobId":"Q4","cmd":"ApplyBurnReply"}})"));
     }
 };
 
