@@ -2,7 +2,9 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -54,14 +56,30 @@ std::string Md5Of(Reader _fnRead)
     return Hex(arrDigest, uLen);
 }
 
-std::string StreamMd5(IsoStream* _pStream)
+// MD5 of a file of an imported image, read extent by extent through the reader.
+std::string DiscFileMd5(IsoFile* _pFile, const DiscReader& _fnRead)
 {
-    if (iso_stream_open(_pStream) < 0)
+    int iSections = 0;
+    struct iso_file_section* pSections = nullptr;
+    if (iso_file_get_old_image_sections(_pFile, &iSections, &pSections, 0) < 0)
         return std::string();
-    const std::string strMd5 =
-        Md5Of([_pStream](char* _pBuf, size_t _uSize) { return (long long)iso_stream_read(_pStream, _pBuf, _uSize); });
-    iso_stream_close(_pStream);
-    return strMd5;
+    std::unique_ptr<iso_file_section, decltype(&std::free)> pOwned(pSections, &std::free);
+    int iSection = 0;
+    long long llDone = 0;  // of the current section
+    return Md5Of([&](char* _pBuf, size_t _uSize) -> long long {
+        while (iSection < iSections && llDone >= pSections[iSection].size) {
+            ++iSection;
+            llDone = 0;
+        }
+        if (iSection >= iSections)
+            return 0;
+        const size_t uPiece = size_t(std::min<long long>(_uSize, pSections[iSection].size - llDone));
+        const long long llOffset = (long long)pSections[iSection].block * 2048 + llDone;
+        if (!_fnRead(llOffset, _pBuf, uPiece))
+            return -1;
+        llDone += (long long)uPiece;
+        return (long long)uPiece;
+    });
 }
 
 bool Readable(const fs::path& _path)
@@ -94,7 +112,7 @@ std::string DiscPath(const std::string& _strDestination)
             return std::string();
         strPath += "/" + strPart;
     }
-    return strPath;
+    return strPath.empty() ? "/" : strPath;
 }
 
 std::string FirstUnreadableSource(const std::vector<BurnFileEntry>& _vecEntries)
@@ -104,25 +122,6 @@ std::string FirstUnreadableSource(const std::vector<BurnFileEntry>& _vecEntries)
             return stEntry.strSource;
     }
     return std::string();
-}
-
-std::vector<BurnFileEntry> ExpandedFiles(const std::vector<BurnFileEntry>& _vecEntries)
-{
-    std::vector<BurnFileEntry> vecFiles;
-    for (const BurnFileEntry& stEntry : _vecEntries) {
-        const std::string strTarget = DiscPath(stEntry.strTarget);
-        std::error_code ec;
-        if (!fs::is_directory(stEntry.strSource, ec)) {
-            vecFiles.push_back({stEntry.strSource, strTarget});
-            continue;
-        }
-        for (fs::recursive_directory_iterator it(stEntry.strSource, ec), itEnd; !ec && it != itEnd; it.increment(ec)) {
-            if (!it->is_directory(ec))
-                vecFiles.push_back(
-                    {it->path().string(), strTarget + "/" + fs::relative(it->path(), stEntry.strSource).string()});
-        }
-    }
-    return vecFiles;
 }
 
 bool InitIsoLibrary()
@@ -211,52 +210,59 @@ IsoDir* CLS_IsoImageStream::MakeDirs(const std::string& _strDiscDir, std::string
 bool CLS_IsoImageStream::AddEntry(const BurnFileEntry& _stEntry, std::string& _strError)
 {
     const std::string strTarget = DiscPath(_stEntry.strTarget);
-    if (strTarget.empty())
-        return (_strError = "no place on the disc for " + _stEntry.strSource + ": " + _stEntry.strTarget), false;
     std::error_code ec;
     const std::string strSource = fs::absolute(_stEntry.strSource, ec).string();
-    if (fs::is_directory(strSource, ec)) {
-        IsoDir* pDir = MakeDirs(strTarget, _strError);
-        const int iRet = pDir ? iso_tree_add_dir_rec(m_pImage, pDir, strSource.c_str()) : -1;
-        if (pDir && iRet < 0)
-            _strError = IsoError(("cannot add folder " + strSource).c_str(), iRet);
-        return iRet >= 0;
+    const bool blFolder = fs::is_directory(strSource, ec);
+    // Only a folder may go to the root: its content lands there.
+    if (strTarget.empty() || (strTarget == "/" && !blFolder))
+        return (_strError = "no place on the disc for " + _stEntry.strSource + ": " + _stEntry.strTarget), false;
+    if (!blFolder)
+        return AddFile(strSource, strTarget, _strError);
+    if (!MakeDirs(strTarget, _strError))
+        return false;
+    const std::string strBase = strTarget == "/" ? std::string() : strTarget;
+    for (fs::recursive_directory_iterator it(strSource, ec), itEnd; !ec && it != itEnd; it.increment(ec)) {
+        const std::string strPath = strBase + "/" + fs::relative(it->path(), strSource).string();
+        const bool blOk = it->is_directory(ec) ? MakeDirs(strPath, _strError) != nullptr
+                                               : AddFile(it->path().string(), strPath, _strError);
+        if (!blOk)
+            return false;
     }
-    const size_t uSlash = strTarget.rfind('/');
-    IsoDir* pParent = MakeDirs(strTarget.substr(0, uSlash), _strError);
+    return !ec || (_strError = "cannot read folder " + strSource + ": " + ec.message(), false);
+}
+
+// A regular file whose bytes the image takes through an MD5 stream.
+bool CLS_IsoImageStream::AddFile(const std::string& _strSource, const std::string& _strTarget, std::string& _strError)
+{
+    const size_t uSlash = _strTarget.rfind('/');
+    IsoDir* pParent = MakeDirs(_strTarget.substr(0, uSlash), _strError);
     if (!pParent)
         return false;
-    const int iRet = iso_tree_add_new_node(m_pImage, pParent, strTarget.substr(uSlash + 1).c_str(),
-                                           strSource.c_str(), nullptr);
+    const int iRet = iso_tree_add_new_node(m_pImage, pParent, _strTarget.substr(uSlash + 1).c_str(),
+                                           _strSource.c_str(), nullptr);
     if (iRet < 0)
-        return (_strError = IsoError(("cannot add " + strSource + " as " + strTarget).c_str(), iRet)), false;
+        return (_strError = IsoError(("cannot add " + _strSource + " as " + _strTarget).c_str(), iRet)), false;
     return true;
 }
 
-std::string VerifyImage(IsoDataSource* _pSource, const std::vector<BurnFileEntry>& _vecFiles)
+std::map<std::string, std::string> SourceMd5s(const std::vector<BurnFileEntry>& _vecEntries)
 {
-    IsoImage* pImage = nullptr;
-    IsoReadOpts* pOpts = nullptr;
-    if (iso_image_new("verify", &pImage) < 0 || iso_read_opts_new(&pOpts, 0) < 0) {
-        if (pImage)
-            iso_image_unref(pImage);
-        return "cannot read the disc back";
+    std::map<std::string, std::string> mapMd5s;
+    for (const BurnFileEntry& stEntry : _vecEntries) {
+        const std::string strTarget = DiscPath(stEntry.strTarget);
+        std::error_code ec;
+        if (!fs::is_directory(stEntry.strSource, ec)) {
+            mapMd5s[strTarget] = FileMd5(stEntry.strSource);
+            continue;
+        }
+        const std::string strBase = strTarget == "/" ? std::string() : strTarget;
+        for (fs::recursive_directory_iterator it(stEntry.strSource, ec), itEnd; !ec && it != itEnd; it.increment(ec)) {
+            if (!it->is_directory(ec))
+                mapMd5s[strBase + "/" + fs::relative(it->path(), stEntry.strSource).string()] =
+                    FileMd5(it->path().string());
+        }
     }
-    iso_read_opts_set_input_charset(pOpts, "UTF-8");
-    const int iImported = iso_image_import(pImage, _pSource, pOpts, nullptr);
-    iso_read_opts_free(pOpts);
-    std::string strMismatch = iImported < 0 ? IsoError("cannot read the disc back", iImported) : std::string();
-    for (size_t uFile = 0; strMismatch.empty() && uFile < _vecFiles.size(); ++uFile) {
-        const BurnFileEntry& stFile = _vecFiles[uFile];
-        IsoNode* pNode = nullptr;
-        if (iso_tree_path_to_node(pImage, stFile.strTarget.c_str(), &pNode) != 1
-            || iso_node_get_type(pNode) != LIBISO_FILE)
-            strMismatch = "missing on the disc: " + stFile.strTarget;
-        else if (StreamMd5(iso_file_get_stream(reinterpret_cast<IsoFile*>(pNode))) != FileMd5(stFile.strSource))
-            strMismatch = "differs from its source: " + stFile.strTarget;
-    }
-    iso_image_unref(pImage);
-    return strMismatch;
+    return mapMd5s;
 }
 
 std::string FileMd5(const std::string& _strPath)
@@ -270,4 +276,29 @@ std::string FileMd5(const std::string& _strPath)
     });
     std::fclose(pFile);
     return strMd5;
+}
+
+std::string VerifyImage(IsoDataSource* _pSource, const DiscReader& _fnRead,
+                        const std::map<std::string, std::string>& _mapMd5s)
+{
+    IsoImage* pImage = nullptr;
+    IsoReadOpts* pOpts = nullptr;
+    if (iso_image_new("verify", &pImage) < 0 || iso_read_opts_new(&pOpts, 0) < 0) {
+        if (pImage)
+            iso_image_unref(pImage);
+        return "cannot read the disc back";
+    }
+    iso_read_opts_set_input_charset(pOpts, "UTF-8");
+    const int iImported = iso_image_import(pImage, _pSource, pOpts, nullptr);
+    iso_read_opts_free(pOpts);
+    std::string strMismatch = iImported < 0 ? IsoError("cannot read the disc back", iImported) : std::string();
+    for (auto it = _mapMd5s.begin(); strMismatch.empty() && it != _mapMd5s.end(); ++it) {
+        IsoNode* pNode = nullptr;
+        if (iso_tree_path_to_node(pImage, it->first.c_str(), &pNode) != 1 || iso_node_get_type(pNode) != LIBISO_FILE)
+            strMismatch = "missing on the disc: " + it->first;
+        else if (DiscFileMd5(reinterpret_cast<IsoFile*>(pNode), _fnRead) != it->second)
+            strMismatch = "differs from its source: " + it->first;
+    }
+    iso_image_unref(pImage);
+    return strMismatch;
 }
