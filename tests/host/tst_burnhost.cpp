@@ -1,26 +1,47 @@
 // burnhost as the video-management host runs it: over WebSocket with real clients (run
 // with its module from a folder without the platform library), over standard streams,
-// ended by SIGTERM. Whole jobs: tests/simulators.
+// ended by SIGTERM; and whole jobs on the machine's own drives (kind 0) burning into an
+// image-file drive, read back with xorriso. Publisher jobs: tests/simulators.
 #include <QtTest>
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QWebSocket>
 
+#include <sys/stat.h>
+
 namespace
 {
 constexpr int n_TimeoutMs = 20000;
 
-// A timestamped ApplyBurn of the sender; every client here shares one token and one msgId.
+// A request of the sender; every client here shares one token and one msgId. Without a
+// time stamp it is of the direct protocol.
+QString Request(const QString& _qstrCmd, QJsonObject _qjsonParam, const QString& _qstrSender = "cli",
+                const QString& _qstrTimestamp = QString())
+{
+    QJsonObject qjsonMsg{{"token", "tok"}, {"platform", "test"}, {"sender", _qstrSender}, {"msgId", "m-1"},
+                         {"cmdtype", "request"},
+                         {"param", QJsonObject{{"cmd", _qstrCmd}, {"ret", 0}, {"param", _qjsonParam}}}};
+    if (!_qstrTimestamp.isEmpty())
+        qjsonMsg.insert("timestamp", _qstrTimestamp);
+    return QString::fromUtf8(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact));
+}
+
+// A timestamped ApplyBurn of a publisher job (kind 2).
 QString ApplyBurn(const QString& _qstrJobId, const QString& _qstrSender, const QString& _qstrTimestamp)
 {
-    const QJsonObject qjsonParam{{"JobId", _qstrJobId}, {"BurnDev", 2}, {"CopyCount", 1}};
-    const QJsonObject qjsonMsg{{"token", "tok"}, {"platform", "test"}, {"sender", _qstrSender},
-                               {"msgId", "m-1"}, {"cmdtype", "request"}, {"timestamp", _qstrTimestamp},
-                               {"param", QJsonObject{{"cmd", "ApplyBurn"}, {"ret", 0}, {"param", qjsonParam}}}};
-    return QString::fromUtf8(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact));
+    return Request("ApplyBurn", {{"JobId", _qstrJobId}, {"BurnDev", 2}, {"CopyCount", 1}}, _qstrSender,
+                   _qstrTimestamp);
+}
+
+bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
+{
+    QDir().mkpath(QFileInfo(_qstrPath).path());
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
 }
 
 // The "send" message among those the client got that carries the job's ApplyBurnReply.
@@ -54,6 +75,48 @@ class tst_burnhost : public QObject
 {
     Q_OBJECT
 
+    // An application folder of its own with these files of the build's.
+    QString MakeAppDir(const QString& _qstrName, const QStringList& _qlstFiles)
+    {
+        const QString qstrAppDir = m_qtmpDir.filePath(_qstrName);
+        for (const QString& qstrFile : _qlstFiles) {
+            QDir().mkpath(QFileInfo(qstrAppDir + qstrFile).path());
+            if (!QFile::copy(QCoreApplication::applicationDirPath() + qstrFile, qstrAppDir + qstrFile))
+                return QString();
+        }
+        return qstrAppDir;
+    }
+    // The module's part of the first reply to the command written on standard output.
+    QJsonObject WaitForStdioReply(const QString& _qstrReplyCmd)
+    {
+        QJsonObject qjsonFound;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                m_qbaOut += m_qproc.readAllStandardOutput();
+                for (const QByteArray& qbaLine : m_qbaOut.split('\n')) {
+                    const QString qstrData = QJsonDocument::fromJson(qbaLine).object().value("data").toString();
+                    const QJsonObject qjsonModule =
+                        QJsonDocument::fromJson(qstrData.toUtf8()).object().value("param").toObject();
+                    if (qjsonFound.isEmpty() && qjsonModule.value("cmd") == _qstrReplyCmd)
+                        qjsonFound = qjsonModule.value("param").toObject();
+                }
+                return !qjsonFound.isEmpty();
+            },
+            n_TimeoutMs * 3));
+        return qjsonFound;
+    }
+    QString Log(const QString& _qstrAppDir)
+    {
+        QString qstrLog;
+        QDirIterator it(_qstrAppDir + "/Log", QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile qfile(it.next());
+            if (qfile.open(QIODevice::ReadOnly))
+                qstrLog += QString::fromUtf8(qfile.readAll());
+        }
+        return qstrLog;
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -66,6 +129,7 @@ private Q_SLOTS:
     {
         m_qproc.kill();
         m_qproc.waitForFinished(5000);
+        m_qbaOut.clear();
     }
 
     // A reply goes only to the client it names, even among clients of one token; a "send"
@@ -74,10 +138,8 @@ private Q_SLOTS:
     // missing, and the module works on without a log folder.
     void webSocketClients()
     {
-        const QString qstrAppDir = m_qtmpDir.filePath(QStringLiteral("app"));
-        QVERIFY(QDir().mkpath(qstrAppDir));
-        for (const char* szFile : {"/burnhost", "/libBurnModule.so"})
-            QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + szFile, qstrAppDir + szFile));
+        const QString qstrAppDir = MakeAppDir("app", {"/burnhost", "/libBurnModule.so"});
+        QVERIFY(!qstrAppDir.isEmpty());
         m_qproc.start(qstrAppDir + "/burnhost",
                       {"--listen", "127.0.0.1:0", "--ack-timeout", "3", "--data-dir", qstrAppDir});
         QString qstrErr;
@@ -130,7 +192,88 @@ private Q_SLOTS:
         StopHost();
     }
 
+    void localDriveJob_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("errMsg");
+        QTest::newRow("burned") << "" << 3 << "";
+        QTest::newRow("source missing") << "missing" << 4 << "源文件不可读";
+        QTest::newRow("larger than the disc") << "large" << 4 << "未知错误";
+        QTest::newRow("read-only drive, fixed by the operator") << "read-only" << 3 << "";
+    }
+    // ApplyBurn to the final BurnStatusReply; a burned image holds the files under their
+    // names (nested folders, Chinese names) with their sizes and MD5s, and the title as
+    // volume id. An operator dialog closes by itself after the countdown set.
+    void localDriveJob()
+    {
+        QFETCH(QString, failure);
+        QFETCH(int, status);
+        QFETCH(QString, errMsg);
+        const QString qstrRun = m_qtmpDir.filePath(QTest::currentDataTag());
+        const QString qstrAppDir = MakeAppDir(QString(QTest::currentDataTag()) + "/app",
+                                              {"/burnhost", "/libBurnModule.so", "/win32_libos.dll", "/BurnSdkIOCTL.dll",
+                                               "/alivemsg.dll", "/MessageBox_Kv/skinTwo/MessageBox.qss"});
+        QVERIFY(!qstrAppDir.isEmpty());
+        const QString qstrSrc = qstrRun + "/src/";
+        const QByteArray qbaVideo(failure == "large" ? 2 << 20 : 300000, 'v');
+        QVERIFY(failure == "missing" || WriteFile(qstrSrc + "video.mp4", qbaVideo));
+        QVERIFY(WriteFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
+        const QString qstrDriveDir = qstrRun + "/drive";
+        QVERIFY(QDir().mkpath(qstrDriveDir));
+        if (failure == "read-only")
+            QVERIFY(chmod(QFile::encodeName(qstrDriveDir).constData(), 0555) == 0);
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert("BURNMODULE_LOCAL_DRIVES", "stdio:" + qstrDriveDir + "/disc.iso");
+        qenv.insert("BURNMODULE_SCAN_DRIVES", "0");
+        qenv.insert("BURNMODULE_OPERATOR_TIMEOUT", "1");
+        qenv.insert("BURNMODULE_PSEUDO_DISC_MIB", failure == "large" ? "1" : "100");
+        qenv.insert("BURNMODULE_TIME_SCALE", "0.05");
+        qenv.insert("TMPDIR", qstrRun);
+        qenv.remove("DISPLAY");
+        qenv.remove("QT_QPA_PLATFORM");
+        m_qproc.setProcessEnvironment(qenv);
+        m_qproc.start(qstrAppDir + "/burnhost", {"--stdio", "--data-dir", qstrRun + "/data"});
+        m_qproc.write(JobLine("ApplyBurn", {{"BurnDev", 0}, {"CopyCount", 1}}));
+        QCOMPARE(WaitForStdioReply("ApplyBurnReply").value("ret").toInt(), 0);
+        m_qproc.write(JobLine("StartBurn", {{"CDType", "DVD"}, {"CDTitle", "CASE_42"}}));
+        QCOMPARE(WaitForStdioReply("StartBurnReply").value("ret").toInt(), 0);
+        const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrSrc + "video.mp4"}, {"DesFile", "/视频/video.mp4"}},
+                                    QJsonObject{{"srcFile", qstrSrc + "案卷"}, {"DesFile", "/案卷"}}};
+        m_qproc.write(JobLine("AddFile", {{"FileList", qjsonFiles}}));
+        QCOMPARE(WaitForStdioReply("AddFileReply").value("ret").toInt(), 0);
+        m_qproc.write(JobLine("DoBurn", {}));
+        QCOMPARE(WaitForStdioReply("DoBurnReply").value("ret").toInt(), 0);
+        if (failure == "read-only") {
+            QTRY_VERIFY_WITH_TIMEOUT(Log(qstrAppDir).contains("刻录组的光盘 只读,请换盘。"), n_TimeoutMs * 3);
+            QVERIFY(chmod(QFile::encodeName(qstrDriveDir).constData(), 0755) == 0);
+        }
+        const QJsonObject qjsonFinal = WaitForStdioReply("BurnStatusReply");
+        QCOMPARE(qjsonFinal.value("status").toInt(), status);
+        QCOMPARE(qjsonFinal.value("errMsg").toString(), errMsg);
+        StopHost();
+        if (status != 3)
+            return;
+        QProcess xorriso;
+        xorriso.start("xorriso", {"-indev", qstrDriveDir + "/disc.iso", "-pvd_info", "-find", "/", "-type", "f",
+                                  "-exec", "lsdl", "--", "-osirrox", "on", "-extract", "/", qstrRun + "/out"});
+        QVERIFY(xorriso.waitForFinished(n_TimeoutMs * 3));
+        const QString qstrSeen = QString::fromUtf8(xorriso.readAllStandardOutput());
+        QVERIFY2(qstrSeen.contains("Volume Id    : CASE_42"), qPrintable(qstrSeen));
+        QVERIFY2(qstrSeen.contains(QRegularExpression(" 300000 .* '/视频/video.mp4'")), qPrintable(qstrSeen));
+        QVERIFY2(qstrSeen.contains(QRegularExpression(" 19 .* '/案卷/证据/清单.txt'")), qPrintable(qstrSeen));
+        QFile qfileRead(qstrRun + "/out/视频/video.mp4");
+        QVERIFY(qfileRead.open(QIODevice::ReadOnly));
+        QCOMPARE(QCryptographicHash::hash(qfileRead.readAll(), QCryptographicHash::Md5),
+                 QCryptographicHash::hash(qbaVideo, QCryptographicHash::Md5));
+    }
 private:
+    // One line of the kind-0 job "L1" for the host's standard input.
+    QByteArray JobLine(const QString& _qstrCmd, QJsonObject _qjsonParam)
+    {
+        _qjsonParam.insert("JobId", "L1");
+        return Request(_qstrCmd, _qjsonParam).toUtf8() + '\n';
+    }
     void StopHost()  // by SIGTERM, cleanly
     {
         m_qproc.terminate();
@@ -141,6 +284,7 @@ private:
 
     QTemporaryDir m_qtmpDir;
     QProcess m_qproc;
+    QByteArray m_qbaOut;
 };
 
 QTEST_GUILESS_MAIN(tst_burnhost)
