@@ -137,6 +137,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("released");    // the next job starts
         QTest::newRow("burned, two waiting") << 1 << -1 << 2 << "待出盘：2 张。放入光盘后，点击‘确定’将继续刻录！" << 3
                                              << "" << true;
+        QTest::newRow("burned, one waiting") << 1 << -1 << 1 << "待出盘：1 张。放入光盘后，点击‘确定’将继续刻录！" << 3
+                                             << "" << true;
         QTest::newRow("burned, none waiting") << 1 << -1 << 0 << "刻录成功，请取走光盘" << 3 << "" << false;
         QTest::newRow("read-only disc") << 6 << 2 << 1 << "光盘只读，请换盘" << 1 << "" << false;
         QTest::newRow("not blank") << 6 << 6 << 1 << "不是新盘，请放入新光盘" << 1 << "" << false;
