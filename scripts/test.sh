@@ -13,5 +13,6 @@ cmake --build "$build_dir" -j"$(nproc)"
 # Singletons that live until the process ends are not leaks; everything else is reported.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp}
 cd "$build_dir"
 ctest --output-on-failure -j2 --timeout 600
