@@ -102,6 +102,42 @@ private Q_SLOTS:
     }
     void cleanup() { m_pBackend.reset(); }
 
+    void notificationService_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QByteArray>("param");
+        QTest::addColumn<bool>("ownHandle");
+        QTest::addColumn<int>("code");  // of the answer; the call returns 0 for 0, else -1
+        QTest::newRow("InitData") << "InitData" << QByteArray(R"({"capacity":1})") << true << 0;
+        QTest::newRow("SetSkin") << "SetSkin" << QByteArray(R"({"path":"/none.qss"})") << true << 0;
+        QTest::newRow("unknown method") << "Shout" << QByteArray("{}") << true << -3;
+        QTest::newRow("bad JSON") << "InitData" << QByteArray("{nope") << true << -2;
+        QTest::newRow("unknown handle") << "InitData" << QByteArray("{}") << false << -1;
+    }
+    // The notification service the backend starts (the application folder's own): every
+    // call that names a method gets an answer text to release, failures included.
+    void notificationService()
+    {
+        QFETCH(QString, method);
+        QFETCH(QByteArray, param);
+        QFETCH(bool, ownHandle);
+        QFETCH(int, code);
+        QCOMPARE(alivemsg_is_startup(), 1);
+        void* pHandle = alivemsg_create();
+        QVERIFY(pHandle);
+        char* szAnswer = nullptr;
+        const int iRet = alivemsg_call_method(ownHandle ? pHandle : &szAnswer, method.toUtf8().constData(),
+                                              param.constData(), &szAnswer);
+        QCOMPARE(iRet, code == 0 ? 0 : -1);
+        QVERIFY(szAnswer);
+        const QJsonObject qjsonAnswer = QJsonDocument::fromJson(szAnswer).object();
+        QCOMPARE(qjsonAnswer.value("code").toInt(), code);
+        QCOMPARE(qjsonAnswer.value("method").toString(), method);
+        QCOMPARE(alivemsg_free_ptr(pHandle, szAnswer), 0);
+        QCOMPARE(alivemsg_destroy(pHandle), 0);
+        QCOMPARE(alivemsg_destroy(pHandle), -1);
+    }
+
     // The first job waits for files and keeps the later ones waiting; it goes to the
     // first of the three drives, with its title and files; files added later are not
     // burned. A job not started is cancelled with group -1.
