@@ -156,40 +156,35 @@ void CLS_IoCtrlLibrary::ReapFinished()
         pGroup->thread.join();
 }
 
-int CLS_IoCtrlLibrary::SetCaption(int _iGroupId, const std::string& _strCaption)
+// Changes a group before its burn starts; -1 for an unknown or started group.
+template <typename Edit>
+int CLS_IoCtrlLibrary::EditGroup(int _iGroupId, Edit _fnEdit)
 {
     std::shared_ptr<BurnGroup> pGroup = Find(_iGroupId);
     if (!pGroup || pGroup->blStarted)
         return -1;
-    pGroup->strCaption = _strCaption;
+    _fnEdit(*pGroup);
     return 0;
+}
+
+int CLS_IoCtrlLibrary::SetCaption(int _iGroupId, const std::string& _strCaption)
+{
+    return EditGroup(_iGroupId, [&](BurnGroup& _stGroup) { _stGroup.strCaption = _strCaption; });
 }
 
 int CLS_IoCtrlLibrary::AddFile(int _iGroupId, const std::string& _strSource, const std::string& _strTarget)
 {
-    std::shared_ptr<BurnGroup> pGroup = Find(_iGroupId);
-    if (!pGroup || pGroup->blStarted)
-        return -1;
-    pGroup->vecEntries.push_back({_strSource, _strTarget});
-    return 0;
+    return EditGroup(_iGroupId, [&](BurnGroup& _stGroup) { _stGroup.vecEntries.push_back({_strSource, _strTarget}); });
 }
 
 int CLS_IoCtrlLibrary::SetCloseDisc(int _iGroupId, bool _blClose)
 {
-    std::shared_ptr<BurnGroup> pGroup = Find(_iGroupId);
-    if (!pGroup || pGroup->blStarted)
-        return -1;
-    pGroup->blCloseDisc = _blClose;
-    return 0;
+    return EditGroup(_iGroupId, [&](BurnGroup& _stGroup) { _stGroup.blCloseDisc = _blClose; });
 }
 
 int CLS_IoCtrlLibrary::SetSpeed(int _iGroupId, int _iSpeedKBs)
 {
-    std::shared_ptr<BurnGroup> pGroup = Find(_iGroupId);
-    if (!pGroup || pGroup->blStarted)
-        return -1;
-    pGroup->iSpeedKBs = _iSpeedKBs;
-    return 0;
+    return EditGroup(_iGroupId, [&](BurnGroup& _stGroup) { _stGroup.iSpeedKBs = _iSpeedKBs; });
 }
 
 int CLS_IoCtrlLibrary::MediaSpace(int _iGroupId, long long* _pllTotal, long long* _pllFree)

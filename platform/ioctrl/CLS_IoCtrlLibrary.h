@@ -89,6 +89,8 @@ public:
 private:
     CLS_IoCtrlLibrary() = default;
     std::shared_ptr<BurnGroup> Find(int _iGroupId);
+    template <typename Edit>
+    int EditGroup(int _iGroupId, Edit _fnEdit);
     void JoinAll();
     void ReapFinished();
 
