@@ -1,14 +1,12 @@
-// The files and folders of the common layer: the INI accessor (foreign files as the
-// Epson software writes them, every operation in its narrow and wide form, clearing);
-// the per-job folders under "./BurnJob/" (writers, log lines, removal on the final status
-// reply, names that would leave the folder); the folder helpers, the file copy's refusals
-// and the local addresses. Copies and the probe of job files: the publisher tests.
+// The files and folders of the common layer: the INI accessor (foreign files as the Epson
+// software writes them, every operation in its narrow and wide form); the per-job folders
+// under "./BurnJob/"; the folder helpers, the file copy's refusals and the local addresses.
+// Copies and the probe of job files: the publisher tests.
 #include <QtTest>
 
 #include <memory>
 
 #include "CIniFileOpt.h"
-#include "CLS_AutoBase.h"
 #include "CommonFun.h"
 #include "FileOpt/CLS_OperateFile.h"
 #include "JobFolder.h"
@@ -18,33 +16,10 @@ namespace
 {
 const char s_szIni[] = "status.ini";
 
-QByteArray FileBytes(const QString& _qstrPath)
+QByteArray ReadBytes(const QString& _qstrPath)
 {
     QFile qfile(_qstrPath);
     return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray("<missing>");
-}
-
-bool WriteIni(const QByteArray& _qbaContent)
-{
-    QFile qfile(QString::fromLatin1(s_szIni));
-    return qfile.open(QIODevice::WriteOnly | QIODevice::Truncate) && qfile.write(_qbaContent) == _qbaContent.size();
-}
-
-std::wstring Wide(const char* _szUtf8)
-{
-    return QString::fromUtf8(_szUtf8).toStdWString();
-}
-
-// Every entry below a folder with its size, so that any write or removal shows.
-QStringList Tree(const QString& _qstrRoot)
-{
-    QStringList qstrlstEntries;
-    QDirIterator qdirIt(_qstrRoot, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                        QDirIterator::Subdirectories);
-    while (qdirIt.hasNext())
-        qstrlstEntries << qdirIt.next() + QLatin1Char(':') + QString::number(qdirIt.fileInfo().size());
-    qstrlstEntries.sort();
-    return qstrlstEntries;
 }
 }  // namespace
 
@@ -67,7 +42,7 @@ private Q_SLOTS:
 
     void iniReading_data()
     {
-        QTest::addColumn<QByteArray>("stored");  // the line under [S]; null: no key (defaults "dflt", 7, true)
+        QTest::addColumn<QByteArray>("stored");  // the line under [S]; null: none (defaults "dflt", 7, true)
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("number");
         QTest::addColumn<bool>("flag");
@@ -75,7 +50,6 @@ private Q_SLOTS:
         QTest::newRow("comma and blank") << QByteArray("K=a, b") << "a, b" << 0 << false;
         QTest::newRow("comma and quotes") << QByteArray(R"(K=a, "b")") << "a, b" << 0 << false;
         QTest::newRow("one") << QByteArray("K=1") << "1" << 1 << true;
-        QTest::newRow("true is not 1") << QByteArray("K=true") << "true" << 0 << false;
         QTest::newRow("two is no flag") << QByteArray("K=2") << "2" << 2 << false;
         QTest::newRow("hexadecimal is not decimal") << QByteArray("K=0x10") << "0x10" << 0 << false;
         QTest::newRow("missing key") << QByteArray() << "dflt" << 7 << true;
@@ -86,7 +60,10 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, number);
         QFETCH(bool, flag);
-        QVERIFY(WriteIni("[S]\nOTHER=1\n" + stored + "\n[T]\nK=other\n"));
+        QFile qfile(s_szIni);
+        QVERIFY(qfile.open(QIODevice::WriteOnly));
+        qfile.write("[S]\nOTHER=1\n" + stored + "\n[T]\nK=other\n");
+        qfile.close();
         CIniFileOpt iniFile(s_szIni);
         QCOMPARE(QString::fromStdString(iniFile.ReadString("S", "K", "dflt")), text);
         QCOMPARE(iniFile.ReadString(L"S", L"K", L"dflt"), text.toStdWString());
@@ -101,7 +78,7 @@ private Q_SLOTS:
     void iniWritingAndDeleting()
     {
         const std::string strSection = "光盘 Grüße";
-        const std::wstring wstrSection = Wide(strSection.c_str());
+        const std::wstring wstrSection = QString::fromStdString(strSection).toStdWString();
         CIniFileOpt iniFile(s_szIni);
         iniFile.WriteString(strSection, "名称", "刻录完成 a,b");
         iniFile.WriteInt(wstrSection, L"count", -42);
@@ -110,12 +87,8 @@ private Q_SLOTS:
         iniFile.WriteBool(wstrSection, L"off", false);
         iniFile.WriteString(L"other", L"gone", L"x");
         iniFile.WriteString("other2", "gone", "x");
-        const QByteArray qbaFile = FileBytes(s_szIni);
-        for (const char* szLine : {"count=-42\n", "n=5\n", "on=1\n", "off=0\n"})
-            QVERIFY2(qbaFile.contains(szLine), qbaFile);
-        QCOMPARE(iniFile.ReadString(wstrSection, L"名称", L""), Wide("刻录完成 a,b"));
-        const CIniFileOpt::KeyValueList vecValues = {{"count", "-42"}, {"n", "5"}, {"off", "0"}, {"on", "1"},
-                                                     {"名称", "刻录完成 a,b"}};
+        const CIniFileOpt::KeyValueList vecValues = {
+            {"count", "-42"}, {"n", "5"}, {"off", "0"}, {"on", "1"}, {"名称", "刻录完成 a,b"}};
         QCOMPARE(iniFile.GetSectionValues(wstrSection), vecValues);
         QCOMPARE(iniFile.GetSectionValues(strSection), vecValues);
         iniFile.DeleteKey(wstrSection, L"count");
@@ -123,30 +96,33 @@ private Q_SLOTS:
         iniFile.DeleteSection(L"other");
         iniFile.DeleteSection("other2");
         iniFile.DeleteKey(strSection, "");
-        iniFile.DeleteKey(L"", L"on");
+        iniFile.DeleteKey("", "on");
         iniFile.DeleteSection("");
-        iniFile.DeleteSection(L"");
         QCOMPARE(iniFile.GetKeys(wstrSection), CIniFileOpt::KeyList({"off", "on", "名称"}));
         QCOMPARE(iniFile.GetSections(), CIniFileOpt::KeyList({strSection}));
         iniFile.ClearFile();
-        QCOMPARE(FileBytes(s_szIni), QByteArray(""));
+        QCOMPARE(ReadBytes(s_szIni), QByteArray(""));
     }
 
-    // Files are stored and replaced whole, each write logged; the final status reply
-    // removes the job's folder, whatever it holds, and nothing else; a linked folder
-    // loses only the link.
+    // Files are stored and replaced whole, each write logged, file names that would leave the
+    // folder refused; the final status reply removes the job's folder, whatever it holds, and
+    // nothing else; a linked folder loses only the link. Unsafe job ids: the backend tests.
     void jobFolderStoresAndRemoves()
     {
         const char szSource[] = "source\\CLS_BurnPresenter";
         SaveGatewayJobInfo(szSource, "J1", "ApplyBurn", "{\"title\":\"光盘\"}\n");
-        QCOMPARE(FileBytes("BurnJob/J1/ApplyBurn"), QString("{\"title\":\"光盘\"}\n").toUtf8());
+        QCOMPARE(ReadBytes("BurnJob/J1/ApplyBurn"), QString("{\"title\":\"光盘\"}\n").toUtf8());
         SaveGatewayJobInfo(szSource, "J1", "ApplyBurn", "x");
         SaveGatewayJobInfo(szSource, "J1", "AddFile_m1", "");
         QVERIFY(QDir().mkpath("BurnJob/J1/sub"));
         QCOMPARE(QDir("BurnJob/J1").entryList(QDir::Files), QStringList({"AddFile_m1", "ApplyBurn"}));
-        QCOMPARE(FileBytes("BurnJob/J1/ApplyBurn"), QByteArray("x"));
-        const QString qstrLogged = QStringLiteral("3|source\\CLS_BurnPresenter| SaveJobInfo");  // level 3: error
+        QCOMPARE(ReadBytes("BurnJob/J1/ApplyBurn"), QByteArray("x"));
+        const QString qstrLogged = QStringLiteral("3|source\\CLS_BurnPresenter| SaveJobInfo");  // 3: error
         QVERIFY(LogRecorder::lines().contains(qstrLogged + " Success:[./BurnJob/J1/ApplyBurn]"));
+        SaveGatewayJobInfo(szSource, "J1", "../../escaped", "x");
+        SaveGatewayJobInfo(szSource, "J1", "..", "x");
+        QCOMPARE(LogRecorder::lines().filter(qstrLogged + " refused: job id [J1]").size(), 2);
+        QVERIFY(!QFileInfo::exists("escaped"));
         SaveGatewayJobInfo(szSource, "J1", "BurnStatusReply", "final");
         QVERIFY(!QFileInfo::exists("BurnJob/J1"));
         QVERIFY(QFileInfo::exists("BurnJob/other"));
@@ -158,67 +134,26 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists("../outside/keep"));
     }
 
-    void unsafeJobFolderNames_data()
+    // Folder helpers; the file copy's refusals, logged, nothing written; no loopback addresses.
+    void helpers()
     {
-        QTest::addColumn<QString>("jobId");
-        QTest::addColumn<QString>("fileName");
-        QTest::newRow("empty job id") << "" << "ApplyBurn";
-        QTest::newRow("dot") << "." << "ApplyBurn";
-        QTest::newRow("dot dot") << ".." << "ApplyBurn";
-        QTest::newRow("nested job id") << "a/b" << "ApplyBurn";
-        QTest::newRow("backslash") << "a\\b" << "ApplyBurn";
-        QTest::newRow("line feed") << "a\nb" << "ApplyBurn";
-        QTest::newRow("climbing file name") << "J1" << "../../escaped";
-        QTest::newRow("file name dot dot") << "J1" << "..";
-    }
-    // Nothing below the temporary folder changes, and every refusal is logged.
-    void unsafeJobFolderNames()
-    {
-        QFETCH(QString, jobId);
-        QFETCH(QString, fileName);
-        const QStringList qstrlstBefore = Tree(m_pTmpDir->path());
-        SaveGatewayJobInfo("test", jobId, fileName, "content");
-        CLS_AutoBase::SaveJobInfo(jobId, fileName, "content");
-        SaveGatewayJobInfo("test", jobId, "BurnStatusReply", "final");
-        RemoveJobInfoDir("test", jobId);
-        QCOMPARE(Tree(m_pTmpDir->path()), qstrlstBefore);
-        QCOMPARE(LogRecorder::lines().filter("refused").size(), IsSafeFolderName(jobId) ? 2 : 4);
-        QVERIFY(LogRecorder::lines().filter("Success").isEmpty());
-    }
-
-    void folders()
-    {
-        QCOMPARE(GetFileDir(QStringLiteral("/a/b/c.txt")), QStringLiteral("/a/b/"));
         QCOMPARE(GetFileDir(QStringLiteral("c.txt")), QStringLiteral("./"));
         QVERIFY(QDir().mkpath("tree/inner/deeper"));
         RemoveDirRecursive("tree");
         QVERIFY(!QFileInfo::exists("tree"));
-    }
 
-    void copyFileRefusals_data()
-    {
-        QTest::addColumn<QString>("src");
-        QTest::addColumn<QString>("dst");
-        QTest::addColumn<QString>("logPart");
-        QTest::newRow("empty source") << "" << "d" << "_strSrcPath==";
-        QTest::newRow("empty destination") << "s" << "" << "_strDesPath==";
-        QTest::newRow("missing source") << "/no/such/file" << "d" << "qstrSrc[/no/such/file] is not exist.";
-    }
-    void copyFileRefusals()
-    {
-        QFETCH(QString, src);
-        QFETCH(QString, dst);
-        QFETCH(QString, logPart);
-        QVERIFY(!CLS_OperateFile::CopyFile(src.toStdString(), dst.toStdString()));
-        QVERIFY(LogRecorder::contains(logPart));
+        QVERIFY(!CLS_OperateFile::CopyFile("", "d"));
+        QVERIFY(LogRecorder::contains("_strSrcPath=="));
+        QVERIFY(!CLS_OperateFile::CopyFile("s", ""));
+        QVERIFY(LogRecorder::contains("_strDesPath=="));
+        QVERIFY(!CLS_OperateFile::CopyFile("/no/such/file", "d"));
+        QVERIFY(LogRecorder::contains("qstrSrc[/no/such/file] is not exist."));
         QVERIFY(!QFileInfo::exists(QStringLiteral("d")));
-    }
 
-    void localAddresses()
-    {
         for (const QJsonValue& qjsonAddr : GetLocalIPv4List()) {
-            QVERIFY2(!qjsonAddr.toString().contains(QStringLiteral("127.0.")), qPrintable(qjsonAddr.toString()));
-            QCOMPARE(QHostAddress(qjsonAddr.toString()).protocol(), QAbstractSocket::IPv4Protocol);
+            const QString qstrAddr = qjsonAddr.toString();
+            QVERIFY2(!qstrAddr.contains(QStringLiteral("127.0.")), qPrintable(qstrAddr));
+            QCOMPARE(QHostAddress(qstrAddr).protocol(), QAbstractSocket::IPv4Protocol);
         }
     }
 
