@@ -61,7 +61,14 @@ CLS_LocalCDRom::CLS_LocalCDRom()
         Qt::QueuedConnection);
 }
 
-CLS_LocalCDRom::~CLS_LocalCDRom() = default;
+// The library is never stopped, but it must not call back into a backend that is gone.
+CLS_LocalCDRom::~CLS_LocalCDRom()
+{
+    if (m_pTmrProcessJob)
+        IOCtrlSetBurnCallBack(nullptr, nullptr);
+    if (m_hAliveMsg)
+        alivemsg_destroy(m_hAliveMsg);
+}
 
 bool CLS_LocalCDRom::Init(BurnResultInfo*)
 {
