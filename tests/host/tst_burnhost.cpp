@@ -1,7 +1,8 @@
 // burnhost as the video-management host runs it: over WebSocket with real clients (run
 // with its module from a folder without the platform library), over standard streams,
 // ended by SIGTERM; and whole jobs on the machine's own drives (kind 0) burning into an
-// image-file drive, read back with xorriso. Publisher jobs: tests/simulators.
+// image-file drive, read back with xorriso. Publisher jobs with the simulator:
+// tests/source/AutoBurnPublisher.
 #include <QtTest>
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 // Loads the plug-in the way the host does (by file name, entries by name, signals by
 // signature text) and checks its start-up log, the requests that give no message, and
-// its end. The requests it serves: tests/host and tests/simulators.
+// its end. The requests it serves: tests/host and tests/source/AutoBurnPublisher.
 #include <QtTest>
 
 namespace
