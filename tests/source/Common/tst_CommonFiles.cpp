@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "BurnTiming.h"
 #include "CIniFileOpt.h"
 #include "CommonFun.h"
 #include "FileOpt/CLS_OperateFile.h"
@@ -155,6 +156,15 @@ private Q_SLOTS:
             QVERIFY2(!qstrAddr.contains(QStringLiteral("127.0.")), qPrintable(qstrAddr));
             QCOMPARE(QHostAddress(qstrAddr).protocol(), QAbstractSocket::IPv4Protocol);
         }
+    }
+
+    // The time scale as read from the environment; the run "tst_CommonFiles_scale0" sets
+    // 0, which must leave the production timings (1), not turn every pause into 1 ms.
+    void timeScale()
+    {
+        const bool blZero = qgetenv("BURNMODULE_TIME_SCALE") == "0";
+        QCOMPARE(BurnTimeScale(), blZero ? 1.0 : 0.01);
+        QCOMPARE(ScaledMs(60000), blZero ? 60000 : 600);
     }
 
 private:
