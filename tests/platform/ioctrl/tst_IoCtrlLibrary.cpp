@@ -1,6 +1,6 @@
 // The drive library burning into pseudo-drives: what each failure reports and leaves
-// behind, the disc error that waits for the operator, cancel, a drive held twice, and
-// an image another program (xorriso) reads back with the right names and content.
+// behind, the disc error that waits for the operator, cancel, a drive held twice, the
+// read-back check finding a damaged copy, and a file over 4 GiB (a long test).
 #include <QtTest>
 
 #include <QCryptographicHash>
@@ -115,9 +115,10 @@ private Q_SLOTS:
         QCOMPARE(vecDrives, (std::vector<std::string>{"stdio:/srv/d0.iso", "/dev/sr9"}));
     }
 
-    // Folders and single files land at their disc paths with UTF-8 names; another
-    // program reads the same names, sizes, content and volume id back.
-    void imageReadBackByAnotherProgram()
+    // A burn reports its drive and code 1 once written and read back (what the disc holds,
+    // as another program reads it: tests/host); a disc whose copy of a file differs
+    // fails the read-back check.
+    void imageWrittenAndChecked()
     {
         const QString qstrImage = NewImage();
         const int iGroupId = Group("stdio:" + qstrImage, {{"video.mp4", "/视频/video.mp4"}, {"案件", "\\案件\\"}},
@@ -128,18 +129,6 @@ private Q_SLOTS:
         QCOMPARE(qjsonMsg.value("code").toInt(), 1);
         QCOMPARE(qjsonMsg.value("burnDriver").toString(), "stdio:" + qstrImage);
         QCOMPARE(qjsonMsg.value("type").toString(), QStringLiteral("BurnState"));
-        QVERIFY(Xorriso({"-indev", qstrImage, "-pvd_info"}).contains("Volume Id    : CASE_2026_01"));
-        const QString qstrOut = m_qtmpDir.filePath("out");
-        Xorriso({"-osirrox", "on", "-indev", qstrImage, "-extract", "/", qstrOut});
-        for (const auto& prFile : QList<QPair<QString, QString>>{{"video.mp4", "/视频/video.mp4"},
-                                                                {"案件/笔录.txt", "/案件/笔录.txt"},
-                                                                {"案件/照片/1.jpg", "/案件/照片/1.jpg"}}) {
-            QFile qfileSource(m_qstrSources + prFile.first);
-            QFile qfileRead(qstrOut + prFile.second);
-            QVERIFY2(qfileSource.open(QIODevice::ReadOnly) && qfileRead.open(QIODevice::ReadOnly),
-                     qPrintable(prFile.second));
-            QCOMPARE(qfileRead.readAll(), qfileSource.readAll());
-        }
         // A disc whose copy of a file changed after writing fails the read-back check.
         QVERIFY(WriteFile(m_qstrSources + "changed.txt", "written-once"));
         const QString qstrSecond = NewImage();
