@@ -124,11 +124,12 @@ double RunProgram(const QString& _qstrProgram, const QStringList& _qlstArgs)
 
 void ReportRatio(benchmark::State& _state, const char* _szOurs, double _dOurs, const char* _szBase, double _dBase)
 {
-    const double dMiB = State().llBytes / double(1 << 20);
+    // The times are sums over the iterations.
+    const double dMiB = State().llBytes / double(1 << 20) * double(_state.iterations());
     _state.counters[_szOurs] = dMiB / _dOurs;
     _state.counters[_szBase] = dMiB / _dBase;
     _state.counters["ratio"] = _dBase / _dOurs;  // our throughput over the baseline's
-    _state.counters["MiB"] = dMiB;
+    _state.counters["MiB"] = State().llBytes / double(1 << 20);
 }
 
 // Image build and write, ours and xorriso's, in turns.
