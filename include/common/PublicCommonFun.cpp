@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QStringList>
 
 #include "BurnDefine.h"
 #include "ModuleLog.h"
@@ -56,4 +58,19 @@ QJsonObject QStringToJsonObject(const QString& _qstrMsg)
 QString JsonObjectToString(const QJsonObject& _qjsonObj)
 {
     return QString::fromUtf8(QJsonDocument(_qjsonObj).toJson(QJsonDocument::Compact));
+}
+
+QString JsonValueText(const QJsonValue& _qjsonValue)
+{
+    // An array of the one value, without its brackets.
+    const QByteArray qbaArray = QJsonDocument(QJsonArray{_qjsonValue}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(qbaArray.mid(1, qbaArray.size() - 2));
+}
+
+QString OrderedJsonText(const JsonMemberList& _vecMembers)
+{
+    QStringList qlstMembers;
+    for (const auto& member : _vecMembers)
+        qlstMembers << JsonValueText(member.first) + QLatin1Char(':') + JsonValueText(member.second);
+    return QLatin1Char('{') + qlstMembers.join(QLatin1Char(',')) + QLatin1Char('}');
 }

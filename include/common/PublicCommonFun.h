@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QJsonValue>
+#include <QPair>
 #include <QString>
+#include <QVector>
 
 #include <string>
 
@@ -19,3 +22,10 @@ QJsonObject StringToJsonObject(const std::string& _strMsg);
 QJsonObject QStringToJsonObject(const QString& _qstrMsg);
 // Compact JSON text.
 QString JsonObjectToString(const QJsonObject& _qjsonObj);
+
+// Compact JSON object text with its members in the order given (QJsonObject sorts
+// keys; device services that read keys in a fixed order get them so).
+// One value as compact JSON text (a string quoted and escaped).
+QString JsonValueText(const QJsonValue& _qjsonValue);
+using JsonMemberList = QVector<QPair<QString, QJsonValue>>;
+QString OrderedJsonText(const JsonMemberList& _vecMembers);

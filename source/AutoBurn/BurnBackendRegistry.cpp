@@ -3,6 +3,7 @@
 #include "BurnDefine.h"
 #include "Epson/CLS_AutoEpson.h"
 #include "LocalCDRom/CLS_LocalCDRom.h"
+#include "Oda/CLS_AutoOda.h"
 #include "Primera/CLS_AutoPrimera.h"
 
 namespace
@@ -11,6 +12,13 @@ template <class T>
 CLS_AutoBase* Construct(int)
 {
     return new T();
+}
+
+// For a class that serves several kinds and is told which one.
+template <class T>
+CLS_AutoBase* ConstructForKind(int _iBurnDev)
+{
+    return new T(_iBurnDev);
 }
 
 struct BurnBackendRow
@@ -24,6 +32,9 @@ const BurnBackendRow s_arrBackends[] = {
     {n_BurnDev_LocalCDRom, &Construct<CLS_LocalCDRom>},
     {n_BurnDev_Epson, &Construct<CLS_AutoEpson>},
     {n_BurnDev_Primera, &Construct<CLS_AutoPrimera>},
+    {n_BurnDev_Oda, &ConstructForKind<CLS_AutoOda>},
+    {n_BurnDev_Hms, &ConstructForKind<CLS_AutoOda>},
+    {n_BurnDev_HmsEx, &ConstructForKind<CLS_AutoOda>},
 };
 }  // namespace
 

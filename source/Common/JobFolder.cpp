@@ -77,6 +77,25 @@ bool IsSafeFolderName(const QString& _qstrName)
     return true;
 }
 
+bool IsSafeRelativePath(const QString& _qstrPath)
+{
+    QString qstrPath = _qstrPath;
+    qstrPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (qstrPath.isEmpty() || qstrPath.startsWith(QLatin1String("//")))
+        return false;
+    if (qstrPath.size() >= 2 && qstrPath.at(0).isLetter() && qstrPath.at(1) == QLatin1Char(':'))
+        return false;
+    for (const QString& qstrPart : qstrPath.split(QLatin1Char('/'))) {
+        if (qstrPart == QLatin1String(".."))
+            return false;
+        for (const QChar qch : qstrPart) {
+            if (qch.category() == QChar::Other_Control)
+                return false;
+        }
+    }
+    return true;
+}
+
 QString GetJobInfoDir(const QString& _qstrJobId)
 {
     return s_qstrJobRoot + _qstrJobId;

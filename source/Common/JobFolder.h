@@ -10,6 +10,12 @@
 // Windows no ':').
 bool IsSafeFolderName(const QString& _qstrName);
 
+// Whether a destination path stays inside a job's folder once appended to it.
+// Backslashes count as slashes. Refused: empty, a ".." part, a drive letter, a "//"
+// share prefix, a control character. One leading "/" names the folder's root, as
+// destinations on a disc do.
+bool IsSafeRelativePath(const QString& _qstrPath);
+
 // "./BurnJob/" + job id.
 QString GetJobInfoDir(const QString& _qstrJobId);
 
