@@ -20,6 +20,7 @@
 #endif
 
 #include "BurnDefine.h"
+#include "BurnLibBinding.h"
 #include "BurnTiming.h"
 #include "CommonFun.h"
 #include "FileOpt/FileCopy.h"
@@ -60,7 +61,8 @@ std::vector<std::pair<QString, QString>> ExpandFolders(const BurnFileTask& _stFi
     std::vector<std::pair<QString, QString>> vecFiles;
     for (const auto& file : _stFileTask.vecFiles) {
         const QString qstrSrc = QString::fromStdString(file.first);
-        const QString qstrDst = QString::fromStdString(file.second);
+        // Destinations come from Windows clients too: a backslash separates folders.
+        const QString qstrDst = QString::fromStdString(file.second).replace(QLatin1Char('\\'), QLatin1Char('/'));
         if (!QFileInfo(qstrSrc).isDir()) {
             vecFiles.emplace_back(qstrSrc, qstrDst);
             continue;
@@ -96,6 +98,9 @@ CLS_AutoOda::CLS_AutoOda(int _iDevType)
     , m_pTaskLock(std::make_unique<QReadWriteLock>())
     , m_iDevType(_iDevType)
 {
+    // Every request goes through the HTTP client library beside the host.
+    if (!webservice_init_lib((m_strAppPath + "/").c_str()))
+        BURN_LOG(n_BurnLogLevel_Error, "CLS_AutoOda: webservice_init_lib failed, dir=%s", m_strAppPath.c_str());
 }
 
 CLS_AutoOda::~CLS_AutoOda() = default;
@@ -154,6 +159,7 @@ int CLS_AutoOda::InquestBurn(std::string _strJobId, int _iCopies, int, std::stri
     if (!stChosen || !stChosen->stPoolCodeInfo) {
         BURN_LOG(n_BurnLogLevel_Error, "fun=%s,_strJobID=%s  GetPoolCodeInfoByJobId failed.", "InquestBurn",
                  _strJobId.c_str());
+        _pResult->qstrErrMsg = QStringLiteral("[Oda]卷池(%1)不存在").arg(stJob.qstrWantedPool);
         return -1;
     }
     return 0;
@@ -351,13 +357,14 @@ int CLS_AutoOda::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
     return 1;
 }
 
-int CLS_AutoOda::GetJobStatus(QString _qstrJobId, BurnResultInfo*)
+int CLS_AutoOda::GetJobStatus(QString _qstrJobId, BurnResultInfo* _pResult)
 {
     const std::optional<OdaJobInfo> stJob = FindJobInfo(_qstrJobId);
-    return stJob ? GetBurnPrintTaskStatus(_qstrJobId, *stJob) : n_BurnJobState_Unknown;
+    return stJob ? GetBurnPrintTaskStatus(_qstrJobId, *stJob, _pResult) : n_BurnJobState_Unknown;
 }
 
-int CLS_AutoOda::GetBurnPrintTaskStatus(const QString& _qstrJobId, const OdaJobInfo& _stJob)
+int CLS_AutoOda::GetBurnPrintTaskStatus(const QString& _qstrJobId, const OdaJobInfo& _stJob,
+                                        BurnResultInfo* _pResult)
 {
     const std::string& strLabel = _stJob.stBurnParam.m_strDiscLabel;
     BURN_LOG(n_BurnLogLevel_Info, "GetBurnPrintTaskStatus  job[%s]-discLabel[%s]", Utf8(_qstrJobId).constData(),
@@ -383,6 +390,9 @@ int CLS_AutoOda::GetBurnPrintTaskStatus(const QString& _qstrJobId, const OdaJobI
     switch (stState.iState) {
     case n_BurnPrintState_Abnormal:
         ForgetTask(qstrLabel);
+        // The final reply carries the service's reason.
+        _pResult->qstrErrCode = stState.stHead.qstrErrCode;
+        _pResult->qstrErrMsg = stState.stHead.qstrMsg;
         BURN_LOG(n_BurnLogLevel_Error, "task abnormal job=%s, discLabel=%s, msg=%s", Utf8(_qstrJobId).constData(),
                  strLabel.c_str(), Utf8(stState.stHead.qstrMsg).constData());
         return n_BurnJobState_Error;

@@ -70,7 +70,7 @@ private:
     QString CallService(int _iPort, const char* _szPath, const QString& _qstrBody);
     bool GetODAQueryPoolInfo(const QString& _qstrJobId, BurnResultInfo* _pResult);
     int MkdirPath(const QString& _qstrJobId, const QString& _qstrDir, BurnResultInfo* _pResult);
-    int GetBurnPrintTaskStatus(const QString& _qstrJobId, const OdaJobInfo& _stJob);
+    int GetBurnPrintTaskStatus(const QString& _qstrJobId, const OdaJobInfo& _stJob, BurnResultInfo* _pResult);
     // Copies one file into the pool; false with the result's message set.
     bool CopyIntoPool(const QString& _qstrSrc, const QString& _qstrDst, BurnResultInfo* _pResult);
     void ForgetTask(const QString& _qstrDiscLabel);

@@ -1,0 +1,257 @@
+// Optical archive jobs (kinds 4, 5, 8) through `burnhost --stdio` against odasim: whole
+// jobs to the final status reply with the service's disc places, abnormal and offline
+// tasks (the robot status read off a real queue), a destination that would leave the
+// pool, a service that comes up late, never, or refuses; and the texts the backend
+// composes for the service.
+#include <QtTest>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "Oda/OdaService.h"
+#include "TestBroker.h"
+
+namespace
+{
+constexpr int n_WaitMs = 30000;
+
+bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
+{
+    QDir().mkpath(QFileInfo(_qstrPath).path());
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
+}
+
+QString ReadText(const QString& _qstrPath)
+{
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfile.readAll()) : QString();
+}
+}  // namespace
+
+class tst_OdaArchive : public QObject
+{
+    Q_OBJECT
+
+    CLS_TestBroker m_broker{"burn.oda."};
+    QTemporaryDir m_qtmpDir;
+    QString m_qstrRun;  // this case's folder
+    QProcess m_qprocSim;
+    QProcess m_qprocHost;
+    QByteArray m_qbaHostOut;
+
+    // odasim on a port of its own (0: any) with pool "P1" named "一号池"; the port it took.
+    // Without a port it waits for the simulator's ready line.
+    int StartSimulator(const QStringList& _qlstArgs, int _iPort = 0)
+    {
+        m_qprocSim.start(QCoreApplication::applicationDirPath() + "/odasim",
+                         QStringList{"--port", QString::number(_iPort), "--step-ms", "50", "--pool",
+                                     "P1:一号池=" + m_qstrRun + "/pool"}
+                             + _qlstArgs);
+        QByteArray qbaOut;
+        const QRegularExpression qregReady("ready url=http://127.0.0.1:(\\d+) ");
+        const auto ready = [&] { return qregReady.match(qbaOut += m_qprocSim.readAllStandardOutput()); };
+        if (_iPort == 0)
+            static_cast<void>(QTest::qWaitFor([&] { return ready().hasMatch(); }, n_WaitMs));
+        return _iPort == 0 ? ready().captured(1).toInt() : _iPort;
+    }
+    void StartHost(const char* _szTimeScale = "0.01")
+    {
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert("TMPDIR", m_qstrRun);
+        qenv.insert("BURNMODULE_TIME_SCALE", _szTimeScale);
+        m_qprocHost.setProcessEnvironment(qenv);
+        m_qprocHost.setWorkingDirectory(m_qstrRun);
+        m_qprocHost.start(QCoreApplication::applicationDirPath() + "/burnhost", {"--stdio", "--data-dir", m_qstrRun});
+    }
+    // One request of the job "OA_01" on the host's standard input.
+    void Send(const QString& _qstrCmd, QJsonObject _qjsonParam, const QJsonObject& _qjsonMq = {})
+    {
+        _qjsonParam.insert("JobId", "OA_01");
+        QJsonObject qjsonModule{{"cmd", _qstrCmd}, {"param", _qjsonParam}};
+        if (!_qjsonMq.isEmpty())
+            qjsonModule.insert("MQ", _qjsonMq);
+        const QJsonObject qjsonMsg{{"sender", "cli"}, {"msgId", "m-" + _qstrCmd}, {"param", qjsonModule}};
+        m_qprocHost.write(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact) + '\n');
+    }
+    // The "param" of the module's first reply of that command on the host's output.
+    QJsonObject WaitForReply(const QString& _qstrReplyCmd)
+    {
+        QJsonObject qjsonFound;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                m_qbaHostOut += m_qprocHost.readAllStandardOutput();
+                for (const QByteArray& qbaLine : m_qbaHostOut.split('\n')) {
+                    const QString qstrData = QJsonDocument::fromJson(qbaLine).object().value("data").toString();
+                    const QJsonObject qjsonModule = QJsonDocument::fromJson(qstrData.toUtf8())["param"].toObject();
+                    if (qjsonFound.isEmpty() && qjsonModule.value("cmd") == _qstrReplyCmd)
+                        qjsonFound = qjsonModule.value("param").toObject();
+                }
+                return !qjsonFound.isEmpty();
+            },
+            n_WaitMs));
+        return qjsonFound;
+    }
+    // The robot status message on the queue with that error code; empty after the wait.
+    QJsonObject WaitForRobotStatus(int _iErrorCode)
+    {
+        QJsonObject qjsonFound;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                QByteArray qbaBody;
+                const QJsonObject qjsonParam =
+                    m_broker.Get(qbaBody, 100) ? QJsonDocument::fromJson(qbaBody)["param"].toObject() : QJsonObject();
+                if (qjsonParam.value("ErrorCode").toInt() == _iErrorCode)
+                    qjsonFound = qjsonParam;
+                return !qjsonFound.isEmpty();
+            },
+            n_WaitMs));
+        return qjsonFound;
+    }
+    QJsonObject ApplyBurn(int _iKind, int _iPort, const QString& _qstrPool = "一号池")
+    {
+        const QJsonObject qjsonMq{{"ip", "127.0.0.1"}, {"port", m_broker.Port()}, {"userName", "guest"},
+                                  {"passWord", "guest"}, {"routingKey", "burn.oda"},
+                                  {"exchange", QString(m_broker.qbaExchange)}};
+        Send("ApplyBurn", {{"BurnDev", _iKind}, {"CopyCount", 2}, {"serverIP", "127.0.0.1"}, {"DevPort", _iPort},
+                           {"poolCode", _qstrPool}}, qjsonMq);
+        return WaitForReply("ApplyBurnReply");
+    }
+
+private Q_SLOTS:
+    void initTestCase() { BURN_OPEN_BROKER(m_broker, "burn.oda"); }
+    void init()
+    {
+        m_qstrRun = m_qtmpDir.filePath(QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(m_qstrRun));
+        QVERIFY(m_broker.Purge());
+    }
+    void cleanup()
+    {
+        for (QProcess* pProc : {&m_qprocHost, &m_qprocSim}) {
+            pProc->kill();
+            pProc->waitForFinished(5000);
+        }
+        m_qbaHostOut.clear();
+    }
+
+    void archiveJob_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<QString>("cover");
+        QTest::addColumn<QString>("videoDst");
+        QTest::addColumn<int>("robotError");  // 0: no robot status expected
+        QTest::addColumn<int>("status");      // -1: AddFile refused
+        QTest::addColumn<QString>("errMsg");
+        const QStringList qlstOffline{"--offline-steps", "40", "--offline"};
+        QTest::newRow("kind 4, burn only") << 4 << QStringList() << "" << "/视频/v.mp4" << 0 << 3 << "";
+        QTest::newRow("kind 5, with a cover") << 5 << QStringList() << "封面A" << "\\视频\\v.mp4" << 0 << 3 << "";
+        QTest::newRow("kind 8, abnormal") << 8 << QStringList{"--fail", "*_01=光驱故障"} << "" << "/v.mp4" << 0 << 4
+                                          << "光驱故障";
+        QTest::newRow("offline, burner") << 5 << qlstOffline + QStringList{"*=burn"} << "" << "/v.mp4" << 14 << 3
+                                         << "";
+        QTest::newRow("offline, burner and printer")
+            << 4 << qlstOffline + QStringList{"*=both"} << "" << "/v.mp4" << 16 << 3 << "";
+        QTest::newRow("destination leaving the pool") << 4 << QStringList() << "" << "/../../v.mp4" << 0 << -1
+                                                      << "[Oda][AddFile]目标路径越出任务目录:/../../v.mp4";
+    }
+    // ApplyBurn to the final BurnStatusReply: the files land in the pool under the job's
+    // folder (a source folder with everything below it), the task carries the label list
+    // and burn type, the final reply the service's discs or its message; an offline task's
+    // robot status reaches the queue. A destination outside the job's folder copies nothing.
+    void archiveJob()
+    {
+        QFETCH(int, kind);
+        QFETCH(QStringList, simArgs);
+        QFETCH(QString, cover);
+        QFETCH(QString, videoDst);
+        QFETCH(int, robotError);
+        QFETCH(int, status);
+        QFETCH(QString, errMsg);
+        const int iPort = StartSimulator(simArgs);
+        QVERIFY(iPort > 0);
+        StartHost();
+        QCOMPARE(ApplyBurn(kind, iPort).value("ret").toInt(), 0);
+        Send("StartBurn", {{"CDType", "DVD"}, {"CDTitle", "CASE"}, {"CDCover", cover}, {"CopyCount", 2}});
+        QCOMPARE(WaitForReply("StartBurnReply").value("ret").toInt(), 0);
+        const QString qstrSrc = m_qstrRun + "/src/";
+        QVERIFY(WriteFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')));
+        QVERIFY(WriteFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
+        const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrSrc + "v.mp4"}, {"DesFile", videoDst}},
+                                    QJsonObject{{"srcFile", qstrSrc + "案卷"}, {"DesFile", "/案卷"}}};
+        Send("AddFile", {{"FileList", qjsonFiles}});
+        const QJsonObject qjsonAdded = WaitForReply("AddFileReply");
+        if (status < 0) {
+            QCOMPARE(qjsonAdded.value("errMsg").toString(), errMsg);
+            QCOMPARE(QDir(m_qstrRun + "/pool").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+            QVERIFY(!QFileInfo::exists(m_qstrRun + "/v.mp4"));
+            return;
+        }
+        QCOMPARE(qjsonAdded.value("ret").toInt(), 0);
+        Send("WriteLabel", {{"LabelInfo", QJsonObject{{"UpperOne", "案件A"}, {"DownFour", "D4"}, {"UpperFive", "x"}}}});
+        QCOMPARE(WaitForReply("WriteLabelReply").value("ret").toInt(), 0);
+        Send("DoBurn", {});
+        QCOMPARE(WaitForReply("DoBurnReply").value("ret").toInt(), 0);
+        if (robotError) {
+            const QJsonObject qjsonRobot = WaitForRobotStatus(robotError);
+            QCOMPARE(qjsonRobot.value("taskId").toString(), "OA_01");
+            QCOMPARE(qjsonRobot.value("BurnDev").toInt(), 5);
+            QCOMPARE(qjsonRobot.value("statusMsg").toString(), robotError == 14 ? "刻录机离线" : "打印机缺墨离线等待");
+        }
+        const QJsonObject qjsonFinal = WaitForReply("BurnStatusReply");
+        QCOMPARE(qjsonFinal.value("status").toInt(), status);
+        QCOMPARE(qjsonFinal.value("errMsg").toString(), errMsg);
+        const QString qstrResult = ReadText(m_qstrRun + "/pool/OA_01.result.txt");
+        const QRegularExpression qregLabel("^TASK=(CASE\\d{14}\\d{3}_01)\n");
+        QVERIFY2(qregLabel.match(qstrResult).hasMatch(), qPrintable(qstrResult));
+        QVERIFY2(qstrResult.contains(QString("BURN_TYPE=%1\nCOPIES=2\n").arg(cover.isEmpty() ? 1 : 2)),
+                 qPrintable(qstrResult));
+        const QString qstrVideo = QString(videoDst).replace('\\', '/').mid(1);
+        QVERIFY2(qstrResult.contains("FILES=2\nBYTES=300019\n"), qPrintable(qstrResult));
+        QVERIFY2(qstrResult.contains("FILE=300000\t" + qstrVideo + "\n"), qPrintable(qstrResult));
+        QVERIFY2(qstrResult.contains("FILE=19\t案卷/证据/清单.txt\n"), qPrintable(qstrResult));
+        QVERIFY2(qstrResult.contains("LABELS=UpperOne@案件A,UpperTwo@,UpperThree@"), qPrintable(qstrResult));
+        QVERIFY2(qstrResult.contains(",DownThree@,DownFour@D4\n"), qPrintable(qstrResult));
+        const QJsonArray qjsonDiscs = QJsonDocument::fromJson(qjsonFinal.value("SDiskPlace").toString().toUtf8()).array();
+        QCOMPARE(qjsonDiscs.size(), status == 3 ? 2 : 0);
+        for (const QJsonValue& qjsonDisc : qjsonDiscs)
+            QCOMPARE(qjsonDisc["discLabel"].toString(), qregLabel.match(qstrResult).captured(1));
+    }
+
+    void serviceAvailability_data()
+    {
+        QTest::addColumn<QStringList>("simArgs");  // empty: no simulator
+        QTest::addColumn<QString>("pool");
+        QTest::addColumn<int>("ret");
+        QTest::addColumn<QString>("errCode");
+        QTest::addColumn<QString>("errMsg");
+        const QString qstrFailed = "HM获取设备信息或者查询卷池信息失败--";
+        QTest::newRow("up within the attempts") << QStringList{"--down-secs", "1"} << "P1" << 0 << "0" << "成功";
+        QTest::newRow("never up") << QStringList() << "P1" << 1 << "" << qstrFailed + "查询卷池信息失败";
+        QTest::newRow("pool list refused") << QStringList{"--answer-code", "queryPoolInfo=7"} << "P1" << 1 << "SIM7"
+                                           << qstrFailed + "模拟错误";
+        QTest::newRow("no such pool") << QStringList{"--step-ms", "50"} << "P9" << -1 << "0" << "[Oda]卷池(P9)不存在";
+    }
+    // ApplyBurn asks for the pool list 60 times, one second apart (3 s at this time
+    // scale), before it gives up with the service's last answer.
+    void serviceAvailability()
+    {
+        QFETCH(QStringList, simArgs);
+        QFETCH(QString, pool);
+        QFETCH(int, ret);
+        QFETCH(QString, errCode);
+        QFETCH(QString, errMsg);
+        const int iPort = ClosedPort();
+        if (!simArgs.isEmpty())
+            StartSimulator(simArgs, iPort);
+        StartHost("0.05");
+        const QJsonObject qjsonReply = ApplyBurn(5, iPort, pool);
+        QCOMPARE(qjsonReply.value("ret").toInt(), ret);
+        QCOMPARE(qjsonReply.value("errCode").toString(), errCode);
+        QCOMPARE(qjsonReply.value("errMsg").toString(), errMsg);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_OdaArchive)
+#include "tst_OdaArchive.moc"
