@@ -11,23 +11,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLibrary>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 
+#include "BenchSupport.h"
 #include "BurnSdkIOCTL.h"
 #include "IsoImage.h"
 
 namespace
 {
-constexpr int n_SmallFiles = 4000;
-constexpr int n_LargeFiles = 4;
-constexpr qint64 n_LargeBytes = 220LL << 20;
-
 struct BenchState
 {
     QTemporaryDir qtmpDir;
@@ -55,29 +50,6 @@ void OnMessage(const char* _szMsg, void*)
     st.cvDone.notify_all();
 }
 
-void WriteTree()
-{
-    BenchState& st = State();
-    st.qstrTree = st.qtmpDir.filePath("tree");
-    QByteArray qbaChunk(1 << 20, '\0');
-    for (char& c : qbaChunk)
-        c = char(QRandomGenerator::global()->generate());
-    for (int iFile = 0; iFile < n_SmallFiles; ++iFile) {
-        const QString qstrPath = QStringLiteral("%1/d%2/f%3.bin").arg(st.qstrTree).arg(iFile % 40).arg(iFile);
-        QDir().mkpath(QFileInfo(qstrPath).path());
-        QFile qfile(qstrPath);
-        const int iSize = 4096 + iFile * 7919 % 61440;
-        qfile.open(QIODevice::WriteOnly);
-        st.llBytes += qfile.write(qbaChunk.constData() + iFile % 1000, iSize);
-    }
-    for (int iFile = 0; iFile < n_LargeFiles; ++iFile) {
-        QFile qfile(QStringLiteral("%1/large%2.mp4").arg(st.qstrTree).arg(iFile));
-        qfile.open(QIODevice::WriteOnly);
-        for (qint64 llDone = 0; llDone < n_LargeBytes; llDone += qbaChunk.size())
-            st.llBytes += qfile.write(qbaChunk);
-    }
-}
-
 void SetUp()
 {
     BenchState& st = State();
@@ -85,7 +57,8 @@ void SetUp()
         return;
     qputenv("BURNMODULE_SCAN_DRIVES", "0");
     qputenv("BURNMODULE_VERIFY_BURN", "0");
-    WriteTree();
+    st.qstrTree = st.qtmpDir.filePath("tree");
+    st.llBytes = WriteMixedTree(st.qstrTree);
     st.qlib.setFileName(QCoreApplication::applicationDirPath() + "/BurnSdkIOCTL.dll");
     st.qlib.load();
     reinterpret_cast<int (*)()>(st.qlib.resolve("Init"))();
@@ -110,28 +83,6 @@ double OurBurn(const QString& _qstrImage)
     return st.iLastCode == 1 ? qtimer.nsecsElapsed() / 1e9 : -1;
 }
 
-double RunProgram(const QString& _qstrProgram, const QStringList& _qlstArgs)
-{
-    QElapsedTimer qtimer;
-    qtimer.start();
-    QProcess qproc;
-    qproc.setStandardOutputFile(QProcess::nullDevice());
-    qproc.setStandardErrorFile(QProcess::nullDevice());
-    qproc.start(_qstrProgram, _qlstArgs);
-    qproc.waitForFinished(-1);
-    return qproc.exitCode() == 0 ? qtimer.nsecsElapsed() / 1e9 : -1;
-}
-
-void ReportRatio(benchmark::State& _state, const char* _szOurs, double _dOurs, const char* _szBase, double _dBase)
-{
-    // The times are sums over the iterations.
-    const double dMiB = State().llBytes / double(1 << 20) * double(_state.iterations());
-    _state.counters[_szOurs] = dMiB / _dOurs;
-    _state.counters[_szBase] = dMiB / _dBase;
-    _state.counters["ratio"] = _dBase / _dOurs;  // our throughput over the baseline's
-    _state.counters["MiB"] = State().llBytes / double(1 << 20);
-}
-
 // Image build and write, ours and xorriso's, in turns.
 void BM_ImageWrite(benchmark::State& _state)
 {
@@ -145,7 +96,7 @@ void BM_ImageWrite(benchmark::State& _state)
         QFile::remove(qstrTheirs);
         dTheirs += RunProgram("xorriso", {"-as", "mkisofs", "-R", "-J", "-o", qstrTheirs, State().qstrTree});
     }
-    ReportRatio(_state, "ours_MiBps", dOurs, "xorriso_MiBps", dTheirs);
+    ReportRatio(_state, State().llBytes, "ours_MiBps", dOurs, "xorriso_MiBps", dTheirs);
 }
 
 // The read-back check of the written image against md5sum over the same files.
@@ -186,7 +137,7 @@ void BM_Verify(benchmark::State& _state)
         dOurs += qtimer.nsecsElapsed() / 1e9;
         dTheirs += RunProgram("md5sum", qlstPaths);
     }
-    ReportRatio(_state, "ours_MiBps", dOurs, "md5sum_MiBps", dTheirs);
+    ReportRatio(_state, State().llBytes, "ours_MiBps", dOurs, "md5sum_MiBps", dTheirs);
 }
 
 BENCHMARK(BM_ImageWrite)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -251,6 +251,85 @@ private Q_SLOTS:
         QCOMPARE(qjsonReply.value("errCode").toString(), errCode);
         QCOMPARE(qjsonReply.value("errMsg").toString(), errMsg);
     }
+
+    void discLabel_data()
+    {
+        QTest::addColumn<QString>("jobId");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("suffix from the last _") << "JOB_001" << "T20261206083005007_001";
+        QTest::newRow("_ among the last two not looked at") << "A_B_C" << "T20261206083005007_B_C";
+        QTest::newRow("no _") << "ABC" << "T20261206083005007";
+        QTest::newRow("_ first") << "_ABC" << "T20261206083005007";
+    }
+    void discLabel()
+    {
+        QFETCH(QString, jobId);
+        QFETCH(QString, label);
+        const QDateTime qdtNow(QDate(2026, 12, 6), QTime(8, 30, 5));
+        QCOMPARE(MakeOdaDiscLabel("T", qdtNow, 7, jobId), label);
+    }
+
+    void offlineStatus_data()
+    {
+        QTest::addColumn<QString>("processes");
+        QTest::addColumn<int>("errorCode");
+        QTest::addColumn<QString>("statusMsg");
+        const QString qstrBurn = R"("burnProcess":[{"errorCode":"B1","msg":"刻录机离线"}])";
+        const QString qstrPrint = R"("printProcess":[{"errorCode":"P1","msg":"缺墨"}])";
+        QTest::newRow("no detail") << R"("burnProcess":[{"msg":"x"}])" << 13 << "";
+        QTest::newRow("printer") << qstrPrint << 15 << "缺墨";
+        QTest::newRow("burner and printer") << qstrBurn + "," + qstrPrint << 16 << "缺墨待处理";
+    }
+    // A task waiting offline: its robot status message, keys in order.
+    void offlineStatus()
+    {
+        QFETCH(QString, processes);
+        QFETCH(int, errorCode);
+        QFETCH(QString, statusMsg);
+        const QString qstrReply = R"([{"code":"0","state":"5","discLabel":"L","msg":"待处理",)" + processes + "}]";
+        const OdaTaskState stState = ReadOdaTaskState(qstrReply);
+        QCOMPARE(stState.iState, 5);
+        const QRegularExpression qregMessage(
+            QString(R"(^\{"cmd":"BurnRobotStatus","param":\{"BurnDev":5,"BurnDevName":"HMS","BurnDevIp":\[.*\],)"
+                    R"("statusMsg":"%1","taskId":"J","ErrorCode":%2\}\}$)")
+                .arg(statusMsg)
+                .arg(errorCode));
+        QVERIFY2(qregMessage.match(OdaOfflineStatusMessage(stState, "J")).hasMatch(),
+                 qPrintable(OdaOfflineStatusMessage(stState, "J")));
+    }
+
+    // The task's members in the service's order; no disc label member when there is none.
+    void taskBody()
+    {
+        QCOMPARE(OdaTaskBody("", "/P1/J", "L", 2, "UpperOne@a"),
+                 R"({"burnType":"1","filePath":"/P1/J","fileType":"file","loginName":"admin","discLabel":"L",)"
+                 R"("burnNum":2,"labList":"UpperOne@a","imgmodCode":""})");
+        QCOMPARE(OdaTaskBody("cover", "/P1/J", "", 1, ""),
+                 R"({"burnType":"2","filePath":"/P1/J","fileType":"file","loginName":"admin","burnNum":1,)"
+                 R"("labList":"","imgmodCode":"cover"})");
+        QCOMPARE(OdaMkdirBody(R"(D:\pool\J)"), R"({"loginName":"admin", "path":"D:\\pool\\J"})");
+    }
+
+    void poolChoice_data()
+    {
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("chosen");  // empty: none
+        QTest::newRow("by code") << "P2" << "P2";
+        QTest::newRow("by name") << "二号池" << "P2";
+        QTest::newRow("none wanted: the first") << "" << "P1";
+        QTest::newRow("no match") << "P9" << "";
+    }
+    void poolChoice()
+    {
+        QFETCH(QString, wanted);
+        QFETCH(QString, chosen);
+        const QString qstrReply = R"({"code":"0","poolList":[{"poolCode":"P1","poolName":"一号池","volPath":"/a"},)"
+                                  R"({"poolCode":"P2","poolName":"二号池","volPath":"/b"}]})";
+        const OdaPoolChoice stChoice = ChooseOdaPool(qstrReply, wanted);
+        QVERIFY(stChoice.stHead.blOk);
+        QCOMPARE(stChoice.blMatched, !chosen.isEmpty());
+        QCOMPARE(QString::fromStdString(stChoice.stPool.m_strPoolCodeName), chosen);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_OdaArchive)
