@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QReadLocker>
+#include <QSet>
 #include <QStorageInfo>
 #include <QThread>
 #include <QWriteLocker>
@@ -236,15 +237,18 @@ int CLS_AutoOda::AddFile(std::string _strJobId, BurnFileTask& _stFileTask, BurnR
         return -1;
     }
     const QString qstrJobDir = QString::fromStdString(stJob->stPoolCodeInfo->m_strVolPath) + QLatin1Char('/') + qstrJobId;
+    QSet<QString> qsetKnownDirs;  // asked once per folder, not once per file
     for (const auto& file : ExpandFolders(_stFileTask)) {
         const QString qstrDst = qstrJobDir + QLatin1Char('/') + file.second;
         const QString qstrDir = GetFileDir(qstrDst);
-        if (!QDir(qstrDir).exists() && MkdirPath(qstrJobId, qstrDir, _pResult) != 0) {
+        if (!qsetKnownDirs.contains(qstrDir) && !QDir(qstrDir).exists()
+            && MkdirPath(qstrJobId, qstrDir, _pResult) != 0) {
             BURN_LOG(n_BurnLogLevel_Error, "[ODA]创建文件夹[%s]失败, _qstrErrCode=[%s]", Utf8(qstrDir).constData(),
                      Utf8(_pResult->qstrErrCode).constData());
             RemoveDirRecursive(qstrJobDir);
             return -1;
         }
+        qsetKnownDirs.insert(qstrDir);
         if (!CopyIntoPool(file.first, qstrDst, _pResult)) {
             RemoveDirRecursive(qstrJobDir);
             return -1;
@@ -256,10 +260,8 @@ int CLS_AutoOda::AddFile(std::string _strJobId, BurnFileTask& _stFileTask, BurnR
 bool CLS_AutoOda::CopyIntoPool(const QString& _qstrSrc, const QString& _qstrDst,
                                BurnResultInfo* _pResult)
 {
-    if (QFile::exists(_qstrDst))
-        QFile::remove(_qstrDst);
-    if (QFile::exists(_qstrDst))
-        return true;
+    // An earlier copy is replaced; one that cannot be removed makes the copy fail below.
+    QFile::remove(_qstrDst);
     BURN_LOG(n_BurnLogLevel_Info, "src=%s;dst=%s file not exists!", Utf8(_qstrSrc).constData(),
              Utf8(_qstrDst).constData());
     FileCopyError stError;
