@@ -69,37 +69,16 @@ void AddOptions(QCommandLineParser& _qparser)
     });
 }
 
-bool ReadFailRules(const QStringList& _qstrlstSpecs, PubSimOptions& _stOptions, QString& _qstrError)
-{
-    for (const QString& qstrSpec : _qstrlstSpecs) {
-        PubSimFailRule stRule;
-        if (!ParseFailRule(qstrSpec, stRule)) {
-            _qstrError = QStringLiteral("--fail takes pattern[=code], got \"%1\"").arg(qstrSpec);
-            return false;
-        }
-        _stOptions.vecFailRules << stRule;
-    }
-    return true;
-}
 }  // namespace
 
 bool ParsePubSimOptions(const QStringList& _qstrlstArgs, PubSimOptions& _stOptions, QString& _qstrError)
 {
     QCommandLineParser qparser;
     AddOptions(qparser);
-    if (!qparser.parse(_qstrlstArgs)) {
-        _qstrError = qparser.errorText();
-        return false;
-    }
-    if (qparser.isSet(QStringLiteral("help"))) {
-        _stOptions.blHelp = true;
-        _stOptions.qstrHelpText = qparser.helpText();
-        return true;
-    }
-    if (!qparser.positionalArguments().isEmpty()) {
-        _qstrError = QStringLiteral("unexpected argument \"%1\"").arg(qparser.positionalArguments().first());
-        return false;
-    }
+    const SimArgsResult eResult = ParseSimulatorArgs(qparser, _qstrlstArgs, _stOptions.qstrHelpText, _qstrError);
+    _stOptions.blHelp = eResult == SimArgsResult::Help;
+    if (eResult != SimArgsResult::Values)
+        return eResult == SimArgsResult::Help;
     ReadFolders(qparser, _stOptions);
     _stOptions.qstrPublisher = qparser.value(QStringLiteral("publisher"));
     if (!ReadCount(qparser.value(QStringLiteral("step-ms")), 0, _stOptions.iStepMs)) {
@@ -113,7 +92,40 @@ bool ParsePubSimOptions(const QStringList& _qstrlstArgs, PubSimOptions& _stOptio
     }
     if (qparser.isSet(QStringLiteral("once")))
         _stOptions.iMaxJobs = 1;
-    return ReadFailRules(qparser.values(QStringLiteral("fail")), _stOptions, _qstrError);
+    return ReadFailRules(qparser.values(QStringLiteral("fail")), "fail", "code", _stOptions.vecFailRules, _qstrError);
+}
+
+SimArgsResult ParseSimulatorArgs(QCommandLineParser& _qparser, const QStringList& _qlstArgs, QString& _qstrHelpText,
+                                 QString& _qstrError)
+{
+    if (!_qparser.parse(_qlstArgs)) {
+        _qstrError = _qparser.errorText();
+        return SimArgsResult::Error;
+    }
+    if (_qparser.isSet(QStringLiteral("help"))) {
+        _qstrHelpText = _qparser.helpText();
+        return SimArgsResult::Help;
+    }
+    if (!_qparser.positionalArguments().isEmpty()) {
+        _qstrError = QStringLiteral("unexpected argument \"%1\"").arg(_qparser.positionalArguments().first());
+        return SimArgsResult::Error;
+    }
+    return SimArgsResult::Values;
+}
+
+bool ReadFailRules(const QStringList& _qlstSpecs, const char* _szOption, const char* _szValueName,
+                   QVector<PubSimFailRule>& _vecRules, QString& _qstrError)
+{
+    for (const QString& qstrSpec : _qlstSpecs) {
+        PubSimFailRule stRule;
+        if (!ParseFailRule(qstrSpec, stRule)) {
+            _qstrError = QStringLiteral("--%1 takes pattern[=%2], got \"%3\"")
+                             .arg(QLatin1String(_szOption), QLatin1String(_szValueName), qstrSpec);
+            return false;
+        }
+        _vecRules << stRule;
+    }
+    return true;
 }
 
 bool ParseFailRule(const QString& _qstrSpec, PubSimFailRule& _stRule)

@@ -36,5 +36,20 @@ bool ParsePubSimOptions(const QStringList& _qstrlstArgs, PubSimOptions& _stOptio
 // last "="; false for an empty pattern.
 bool ParseFailRule(const QString& _qstrSpec, PubSimFailRule& _stRule);
 
+// What every simulator's command line shares: parsing with --help and no positional
+// arguments, and wildcard rules "PATTERN[=VALUE]" of a repeatable option.
+class QCommandLineParser;
+enum class SimArgsResult
+{
+    Values,  // read the option values
+    Help,    // print the help text
+    Error,
+};
+SimArgsResult ParseSimulatorArgs(QCommandLineParser& _qparser, const QStringList& _qlstArgs, QString& _qstrHelpText,
+                                 QString& _qstrError);
+// _szOption and _szValueName name the option in the refusal: "--fail takes pattern[=code]".
+bool ReadFailRules(const QStringList& _qlstSpecs, const char* _szOption, const char* _szValueName,
+                   QVector<PubSimFailRule>& _vecRules, QString& _qstrError);
+
 // The code of the first rule that matches the whole job id; empty when none does.
 QString FailCodeFor(const QVector<PubSimFailRule>& _vecRules, const QString& _qstrJobId);

@@ -56,20 +56,6 @@ bool ReadNumber(const QCommandLineParser& _qparser, const char* _szName, int _iM
     return false;
 }
 
-bool ReadRules(const QStringList& _qlstSpecs, const char* _szName, QVector<PubSimFailRule>& _vecRules,
-               QString& _qstrError)
-{
-    for (const QString& qstrSpec : _qlstSpecs) {
-        PubSimFailRule stRule;
-        if (!ParseFailRule(qstrSpec, stRule)) {
-            _qstrError = QStringLiteral("--%1 takes a pattern, got \"%2\"").arg(QLatin1String(_szName), qstrSpec);
-            return false;
-        }
-        _vecRules << stRule;
-    }
-    return true;
-}
-
 bool ReadPools(const QStringList& _qlstSpecs, OdaSimOptions& _stOptions, QString& _qstrError)
 {
     const QStringList qlstSpecs = _qlstSpecs.isEmpty() ? QStringList{QStringLiteral("P1=odasim-pools/P1")} : _qlstSpecs;
@@ -114,8 +100,10 @@ bool ReadValues(const QCommandLineParser& _qparser, OdaSimOptions& _stOptions, Q
         return false;
     }
     return ReadPools(_qparser.values(QStringLiteral("pool")), _stOptions, _qstrError)
-           && ReadRules(_qparser.values(QStringLiteral("fail")), "fail", _stOptions.vecFailRules, _qstrError)
-           && ReadRules(_qparser.values(QStringLiteral("offline")), "offline", _stOptions.vecOfflineRules, _qstrError)
+           && ReadFailRules(_qparser.values(QStringLiteral("fail")), "fail", "message", _stOptions.vecFailRules,
+                            _qstrError)
+           && ReadFailRules(_qparser.values(QStringLiteral("offline")), "offline", "burn|print|both",
+                            _stOptions.vecOfflineRules, _qstrError)
            && ReadAnswerCodes(_qparser.values(QStringLiteral("answer-code")), _stOptions, _qstrError);
 }
 }  // namespace
@@ -124,19 +112,10 @@ bool ParseOdaSimOptions(const QStringList& _qlstArgs, OdaSimOptions& _stOptions,
 {
     QCommandLineParser qparser;
     AddOptions(qparser);
-    if (!qparser.parse(_qlstArgs)) {
-        _qstrError = qparser.errorText();
-        return false;
-    }
-    if (qparser.isSet(QStringLiteral("help"))) {
-        _stOptions.blHelp = true;
-        _stOptions.qstrHelpText = qparser.helpText();
-        return true;
-    }
-    if (!qparser.positionalArguments().isEmpty()) {
-        _qstrError = QStringLiteral("unexpected argument \"%1\"").arg(qparser.positionalArguments().first());
-        return false;
-    }
+    const SimArgsResult eResult = ParseSimulatorArgs(qparser, _qlstArgs, _stOptions.qstrHelpText, _qstrError);
+    _stOptions.blHelp = eResult == SimArgsResult::Help;
+    if (eResult != SimArgsResult::Values)
+        return eResult == SimArgsResult::Help;
     return ReadValues(qparser, _stOptions, _qstrError);
 }
 
