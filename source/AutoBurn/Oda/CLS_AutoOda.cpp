@@ -116,12 +116,7 @@ int CLS_AutoOda::InquestBurn(std::string _strJobId, int _iCopies, int, std::stri
 {
     BURN_LOG(n_BurnLogLevel_Info, "CLS_AutoOda::InquestBurn job=%s, copies=%d", _strJobId.c_str(), _iCopies);
     const QJsonObject qjsonReq = StringToJsonObject(_strReqJson);
-    const QString qstrServerIp = qjsonReq.value(QStringLiteral("serverIP")).toString();
-    if (IsValidIP(qstrServerIp)) {
-        QWriteLocker locker(m_pJobLock.get());
-        m_strServerIP = qstrServerIp.toStdString();
-        BURN_LOG(n_BurnLogLevel_Info, "CLS_AutoOda::InquestBurn serverIP=%s", m_strServerIP.c_str());
-    }
+    TakeServerIp(qjsonReq.value(QStringLiteral("serverIP")).toString());
     // A device announcement comes without a job.
     if (_strJobId.empty())
         return 0;
@@ -129,34 +124,18 @@ int CLS_AutoOda::InquestBurn(std::string _strJobId, int _iCopies, int, std::stri
         _pResult->qstrErrMsg = QStringLiteral("[Oda][任务ID非法]");
         return -1;
     }
-    const QString qstrJobId = QString::fromStdString(_strJobId);
-    OdaJobInfo stJob;
-    stJob.qstrJobId = qstrJobId;
-    stJob.qstrDevName = qjsonReq.value(QStringLiteral("DevName")).toString();
-    if (stJob.qstrDevName.isEmpty())
-        stJob.qstrDevName = m_iDevType == n_BurnDev_Oda ? QStringLiteral("ODA") : QStringLiteral("HMS");
-    stJob.qstrWantedPool = qjsonReq.value(QStringLiteral("poolCode")).toString();
-    stJob.iPort = qjsonReq.value(QStringLiteral("DevPort")).toInt(n_OdaDefaultPort);
+    const OdaJobInfo stJob = MakeJobInfo(QString::fromStdString(_strJobId), qjsonReq);
     {
         // A job refused before and asked for again starts from a fresh record.
         QWriteLocker locker(m_pJobLock.get());
-        RemoveJobInfo(qstrJobId);
+        RemoveJobInfo(stJob.qstrJobId);
         m_listJobInfo.append(stJob);
     }
-    bool blPools = false;
-    for (int iAttempt = 0; iAttempt < n_PoolListAttempts && !blPools; ++iAttempt) {
-        QElapsedTimer qtimerAttempt;
-        qtimerAttempt.start();
-        blPools = GetODAQueryPoolInfo(qstrJobId, _pResult);
-        const qint64 llRest = ScaledMs(n_PoolListAttemptMs) - qtimerAttempt.elapsed();
-        if (!blPools && iAttempt + 1 < n_PoolListAttempts && llRest > 0)
-            QThread::msleep(static_cast<unsigned long>(llRest));
-    }
-    if (!blPools) {
+    if (!AskForPools(stJob.qstrJobId, _pResult)) {
         _pResult->qstrErrMsg = QStringLiteral("HM获取设备信息或者查询卷池信息失败--%1").arg(_pResult->qstrErrMsg);
         return 1;
     }
-    const std::optional<OdaJobInfo> stChosen = FindJobInfo(qstrJobId);
+    const std::optional<OdaJobInfo> stChosen = FindJobInfo(stJob.qstrJobId);
     if (!stChosen || !stChosen->stPoolCodeInfo) {
         BURN_LOG(n_BurnLogLevel_Error, "fun=%s,_strJobID=%s  GetPoolCodeInfoByJobId failed.", "InquestBurn",
                  _strJobId.c_str());
@@ -164,6 +143,45 @@ int CLS_AutoOda::InquestBurn(std::string _strJobId, int _iCopies, int, std::stri
         return -1;
     }
     return 0;
+}
+
+void CLS_AutoOda::TakeServerIp(const QString& _qstrServerIp)
+{
+    if (!IsValidIP(_qstrServerIp))
+        return;
+    QWriteLocker locker(m_pJobLock.get());
+    m_strServerIP = _qstrServerIp.toStdString();
+    BURN_LOG(n_BurnLogLevel_Info, "CLS_AutoOda::InquestBurn serverIP=%s", m_strServerIP.c_str());
+}
+
+OdaJobInfo CLS_AutoOda::MakeJobInfo(const QString& _qstrJobId, const QJsonObject& _qjsonReq) const
+{
+    OdaJobInfo stJob;
+    stJob.qstrJobId = _qstrJobId;
+    stJob.qstrDevName = _qjsonReq.value(QStringLiteral("DevName")).toString();
+    if (stJob.qstrDevName.isEmpty())
+        stJob.qstrDevName = m_iDevType == n_BurnDev_Oda ? QStringLiteral("ODA") : QStringLiteral("HMS");
+    stJob.qstrWantedPool = _qjsonReq.value(QStringLiteral("poolCode")).toString();
+    // A port may come as a number or as its text.
+    bool blPort = false;
+    stJob.iPort = _qjsonReq.value(QStringLiteral("DevPort")).toVariant().toInt(&blPort);
+    if (!blPort || stJob.iPort <= 0)
+        stJob.iPort = n_OdaDefaultPort;
+    return stJob;
+}
+
+bool CLS_AutoOda::AskForPools(const QString& _qstrJobId, BurnResultInfo* _pResult)
+{
+    for (int iAttempt = 1; iAttempt <= n_PoolListAttempts; ++iAttempt) {
+        QElapsedTimer qtimerAttempt;
+        qtimerAttempt.start();
+        if (GetODAQueryPoolInfo(_qstrJobId, _pResult))
+            return true;
+        const qint64 llRest = ScaledMs(n_PoolListAttemptMs) - qtimerAttempt.elapsed();
+        if (iAttempt < n_PoolListAttempts && llRest > 0)
+            QThread::msleep(static_cast<unsigned long>(llRest));
+    }
+    return false;
 }
 
 bool CLS_AutoOda::GetODAQueryPoolInfo(const QString& _qstrJobId, BurnResultInfo* _pResult)

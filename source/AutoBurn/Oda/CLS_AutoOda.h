@@ -66,6 +66,11 @@ public:
     bool UpdateJobInfo(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath) override;
 
 private:
+    // A valid "serverIP" becomes the address of every later request.
+    void TakeServerIp(const QString& _qstrServerIp);
+    OdaJobInfo MakeJobInfo(const QString& _qstrJobId, const QJsonObject& _qjsonReq) const;
+    // The pool list, asked for up to 60 times one (scaled) second apart.
+    bool AskForPools(const QString& _qstrJobId, BurnResultInfo* _pResult);
     // One request to the service at the job's port; the reply, empty on any failure.
     QString CallService(int _iPort, const char* _szPath, const QString& _qstrBody);
     bool GetODAQueryPoolInfo(const QString& _qstrJobId, BurnResultInfo* _pResult);
