@@ -1,6 +1,7 @@
 #include "BurnBackendRegistry.h"
 
 #include "BurnDefine.h"
+#include "DMX/CLS_AutoDMX_Twelve.h"
 #include "Epson/CLS_AutoEpson.h"
 #include "LocalCDRom/CLS_LocalCDRom.h"
 #include "Oda/CLS_AutoOda.h"
@@ -35,6 +36,9 @@ const BurnBackendRow s_arrBackends[] = {
     {n_BurnDev_Oda, &ConstructForKind<CLS_AutoOda>},
     {n_BurnDev_Hms, &ConstructForKind<CLS_AutoOda>},
     {n_BurnDev_HmsEx, &ConstructForKind<CLS_AutoOda>},
+    {n_BurnDev_DMXTwelve, &ConstructForKind<CLS_AutoDMX_Twelve>},
+    {n_BurnDev_DMXTwo, &ConstructForKind<CLS_AutoDMX_Two>},
+    {n_BurnDev_DMXEight, &ConstructForKind<CLS_AutoDMX_Eight>},
 };
 }  // namespace
 
