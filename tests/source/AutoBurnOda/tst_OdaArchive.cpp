@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "CLS_StdioHost.h"
 #include "Oda/OdaService.h"
 #include "TestBroker.h"
 
@@ -37,60 +38,19 @@ class tst_OdaArchive : public QObject
     QTemporaryDir m_qtmpDir;
     QString m_qstrRun;  // this case's folder
     QProcess m_qprocSim;
-    QProcess m_qprocHost;
-    QByteArray m_qbaHostOut;
+    CLS_StdioHost m_host;
 
     // odasim on a port of its own (0: any) with pool "P1" named "一号池"; the port it took.
     // Without a port it waits for the simulator's ready line.
-    int StartSimulator(const QStringList& _qlstArgs, int _iPort = 0)
+    int StartOdaSim(const QStringList& _qlstArgs, int _iPort = 0)
     {
-        m_qprocSim.start(QCoreApplication::applicationDirPath() + "/odasim",
-                         QStringList{"--port", QString::number(_iPort), "--step-ms", "50", "--pool",
-                                     "P1:一号池=" + m_qstrRun + "/pool"}
-                             + _qlstArgs);
-        QByteArray qbaOut;
-        const QRegularExpression qregReady("ready url=http://127.0.0.1:(\\d+) ");
-        const auto ready = [&] { return qregReady.match(qbaOut += m_qprocSim.readAllStandardOutput()); };
+        const QStringList qlstArgs = QStringList{"--port", QString::number(_iPort), "--step-ms", "50", "--pool",
+                                                 "P1:一号池=" + m_qstrRun + "/pool"}
+                                     + _qlstArgs;
         if (_iPort == 0)
-            static_cast<void>(QTest::qWaitFor([&] { return ready().hasMatch(); }, n_WaitMs));
-        return _iPort == 0 ? ready().captured(1).toInt() : _iPort;
-    }
-    void StartHost(const char* _szTimeScale = "0.01")
-    {
-        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
-        qenv.insert("TMPDIR", m_qstrRun);
-        qenv.insert("BURNMODULE_TIME_SCALE", _szTimeScale);
-        m_qprocHost.setProcessEnvironment(qenv);
-        m_qprocHost.setWorkingDirectory(m_qstrRun);
-        m_qprocHost.start(QCoreApplication::applicationDirPath() + "/burnhost", {"--stdio", "--data-dir", m_qstrRun});
-    }
-    // One request of the job "OA_01" on the host's standard input.
-    void Send(const QString& _qstrCmd, QJsonObject _qjsonParam, const QJsonObject& _qjsonMq = {})
-    {
-        _qjsonParam.insert("JobId", "OA_01");
-        QJsonObject qjsonModule{{"cmd", _qstrCmd}, {"param", _qjsonParam}};
-        if (!_qjsonMq.isEmpty())
-            qjsonModule.insert("MQ", _qjsonMq);
-        const QJsonObject qjsonMsg{{"sender", "cli"}, {"msgId", "m-" + _qstrCmd}, {"param", qjsonModule}};
-        m_qprocHost.write(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact) + '\n');
-    }
-    // The "param" of the module's first reply of that command on the host's output.
-    QJsonObject WaitForReply(const QString& _qstrReplyCmd)
-    {
-        QJsonObject qjsonFound;
-        static_cast<void>(QTest::qWaitFor(
-            [&] {
-                m_qbaHostOut += m_qprocHost.readAllStandardOutput();
-                for (const QByteArray& qbaLine : m_qbaHostOut.split('\n')) {
-                    const QString qstrData = QJsonDocument::fromJson(qbaLine).object().value("data").toString();
-                    const QJsonObject qjsonModule = QJsonDocument::fromJson(qstrData.toUtf8())["param"].toObject();
-                    if (qjsonFound.isEmpty() && qjsonModule.value("cmd") == _qstrReplyCmd)
-                        qjsonFound = qjsonModule.value("param").toObject();
-                }
-                return !qjsonFound.isEmpty();
-            },
-            n_WaitMs));
-        return qjsonFound;
+            return StartSimulator(m_qprocSim, "odasim", qlstArgs, "ready url=http://127.0.0.1:(\\d+) ");
+        m_qprocSim.start(QCoreApplication::applicationDirPath() + "/odasim", qlstArgs);
+        return _iPort;
     }
     // The robot status message on the queue with that error code; empty after the wait.
     QJsonObject WaitForRobotStatus(int _iErrorCode)
@@ -113,9 +73,10 @@ class tst_OdaArchive : public QObject
         const QJsonObject qjsonMq{{"ip", "127.0.0.1"}, {"port", m_broker.Port()}, {"userName", "guest"},
                                   {"passWord", "guest"}, {"routingKey", "burn.oda"},
                                   {"exchange", QString(m_broker.qbaExchange)}};
-        Send("ApplyBurn", {{"BurnDev", _iKind}, {"CopyCount", 2}, {"serverIP", "127.0.0.1"}, {"DevPort", _iPort},
-                           {"poolCode", _qstrPool}}, qjsonMq);
-        return WaitForReply("ApplyBurnReply");
+        return m_host.Ask("ApplyBurn", "OA_01",
+                          {{"BurnDev", _iKind}, {"CopyCount", 2}, {"serverIP", "127.0.0.1"}, {"DevPort", _iPort},
+                           {"poolCode", _qstrPool}},
+                          qjsonMq);
     }
 
 private Q_SLOTS:
@@ -128,11 +89,9 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        for (QProcess* pProc : {&m_qprocHost, &m_qprocSim}) {
-            pProc->kill();
-            pProc->waitForFinished(5000);
-        }
-        m_qbaHostOut.clear();
+        m_host.Stop();
+        m_qprocSim.kill();
+        m_qprocSim.waitForFinished(5000);
     }
 
     void archiveJob_data()
@@ -169,19 +128,18 @@ private Q_SLOTS:
         QFETCH(int, robotError);
         QFETCH(int, status);
         QFETCH(QString, errMsg);
-        const int iPort = StartSimulator(simArgs);
+        const int iPort = StartOdaSim(simArgs);
         QVERIFY(iPort > 0);
-        StartHost();
+        m_host.Start(m_qstrRun);
         QCOMPARE(ApplyBurn(kind, iPort).value("ret").toInt(), 0);
-        Send("StartBurn", {{"CDType", "DVD"}, {"CDTitle", "CASE"}, {"CDCover", cover}, {"CopyCount", 2}});
-        QCOMPARE(WaitForReply("StartBurnReply").value("ret").toInt(), 0);
+        const QJsonObject qjsonStart{{"CDType", "DVD"}, {"CDTitle", "CASE"}, {"CDCover", cover}, {"CopyCount", 2}};
+        QCOMPARE(m_host.Ask("StartBurn", "OA_01", qjsonStart).value("ret").toInt(), 0);
         const QString qstrSrc = m_qstrRun + "/src/";
         QVERIFY(WriteFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')));
         QVERIFY(WriteFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
         const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrSrc + "v.mp4"}, {"DesFile", videoDst}},
                                     QJsonObject{{"srcFile", qstrSrc + "案卷"}, {"DesFile", "/案卷"}}};
-        Send("AddFile", {{"FileList", qjsonFiles}});
-        const QJsonObject qjsonAdded = WaitForReply("AddFileReply");
+        const QJsonObject qjsonAdded = m_host.Ask("AddFile", "OA_01", {{"FileList", qjsonFiles}});
         if (status < 0) {
             QCOMPARE(qjsonAdded.value("errMsg").toString(), errMsg);
             QCOMPARE(QDir(m_qstrRun + "/pool").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
@@ -189,17 +147,16 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(qjsonAdded.value("ret").toInt(), 0);
-        Send("WriteLabel", {{"LabelInfo", QJsonObject{{"UpperOne", "案件A"}, {"DownFour", "D4"}, {"UpperFive", "x"}}}});
-        QCOMPARE(WaitForReply("WriteLabelReply").value("ret").toInt(), 0);
-        Send("DoBurn", {});
-        QCOMPARE(WaitForReply("DoBurnReply").value("ret").toInt(), 0);
+        const QJsonObject qjsonLabels{{"UpperOne", "案件A"}, {"DownFour", "D4"}, {"UpperFive", "x"}};
+        QCOMPARE(m_host.Ask("WriteLabel", "OA_01", {{"LabelInfo", qjsonLabels}}).value("ret").toInt(), 0);
+        QCOMPARE(m_host.Ask("DoBurn", "OA_01").value("ret").toInt(), 0);
         if (robotError) {
             const QJsonObject qjsonRobot = WaitForRobotStatus(robotError);
             QCOMPARE(qjsonRobot.value("taskId").toString(), "OA_01");
             QCOMPARE(qjsonRobot.value("BurnDev").toInt(), 5);
             QCOMPARE(qjsonRobot.value("statusMsg").toString(), robotError == 14 ? "刻录机离线" : "打印机缺墨离线等待");
         }
-        const QJsonObject qjsonFinal = WaitForReply("BurnStatusReply");
+        const QJsonObject qjsonFinal = m_host.WaitForReply("BurnStatusReply", "OA_01");
         QCOMPARE(qjsonFinal.value("status").toInt(), status);
         QCOMPARE(qjsonFinal.value("errMsg").toString(), errMsg);
         const QString qstrResult = ReadText(m_qstrRun + "/pool/OA_01.result.txt");
@@ -244,8 +201,8 @@ private Q_SLOTS:
         QFETCH(QString, errMsg);
         const int iPort = ClosedPort();
         if (!simArgs.isEmpty())
-            StartSimulator(simArgs, iPort);
-        StartHost("0.05");
+            StartOdaSim(simArgs, iPort);
+        m_host.Start(m_qstrRun, "0.05");
         const QJsonObject qjsonReply = ApplyBurn(5, iPort, pool);
         QCOMPARE(qjsonReply.value("ret").toInt(), ret);
         QCOMPARE(qjsonReply.value("errCode").toString(), errCode);

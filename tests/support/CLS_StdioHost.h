@@ -1,0 +1,90 @@
+// burnhost run with --stdio for end-to-end tests: requests of one job written to its
+// standard input, the module's replies read off its standard output. Test thread only.
+#pragma once
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+// Starts a simulator of the build and waits for its ready line; the number the
+// pattern's first group captures there (its port), 0 when the line did not come.
+inline int StartSimulator(QProcess& _qproc, const QString& _qstrProgram, const QStringList& _qlstArgs,
+                          const QString& _qstrReadyPattern)
+{
+    _qproc.start(QCoreApplication::applicationDirPath() + "/" + _qstrProgram, _qlstArgs);
+    QByteArray qbaOut;
+    const QRegularExpression qregReady(_qstrReadyPattern);
+    static_cast<void>(QTest::qWaitFor(
+        [&] { return qregReady.match(qbaOut += _qproc.readAllStandardOutput()).hasMatch(); }, 30000));
+    return qregReady.match(qbaOut).captured(1).toInt();
+}
+
+class CLS_StdioHost
+{
+public:
+    ~CLS_StdioHost() { Stop(); }
+
+    // Runs with the run folder as working, temporary and data folder.
+    void Start(const QString& _qstrRunDir, const char* _szTimeScale = "0.01")
+    {
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert("TMPDIR", _qstrRunDir);
+        qenv.insert("BURNMODULE_TIME_SCALE", _szTimeScale);
+        m_qproc.setProcessEnvironment(qenv);
+        m_qproc.setWorkingDirectory(_qstrRunDir);
+        m_qproc.start(QCoreApplication::applicationDirPath() + "/burnhost", {"--stdio", "--data-dir", _qstrRunDir});
+    }
+    void Stop()
+    {
+        m_qproc.kill();
+        m_qproc.waitForFinished(5000);
+        m_qbaOut.clear();
+    }
+    // One request of the job; "MQ" beside the command when given.
+    void Send(const QString& _qstrCmd, const QString& _qstrJobId, QJsonObject _qjsonParam,
+              const QJsonObject& _qjsonMq = {})
+    {
+        _qjsonParam.insert("JobId", _qstrJobId);
+        QJsonObject qjsonModule{{"cmd", _qstrCmd}, {"param", _qjsonParam}};
+        if (!_qjsonMq.isEmpty())
+            qjsonModule.insert("MQ", _qjsonMq);
+        const QJsonObject qjsonMsg{{"sender", "cli"}, {"msgId", "m-" + _qstrCmd}, {"param", qjsonModule}};
+        m_qproc.write(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact) + '\n');
+    }
+    // The "param" of the module's first reply of that command and job; empty after the wait.
+    QJsonObject WaitForReply(const QString& _qstrReplyCmd, const QString& _qstrJobId, int _iWaitMs = 30000)
+    {
+        QJsonObject qjsonFound;
+        static_cast<void>(QTest::qWaitFor([&] { return !(qjsonFound = FindReply(_qstrReplyCmd, _qstrJobId)).isEmpty(); },
+                                          _iWaitMs));
+        return qjsonFound;
+    }
+    // Sends and waits for the command's reply.
+    QJsonObject Ask(const QString& _qstrCmd, const QString& _qstrJobId, const QJsonObject& _qjsonParam = {},
+                    const QJsonObject& _qjsonMq = {})
+    {
+        Send(_qstrCmd, _qstrJobId, _qjsonParam, _qjsonMq);
+        return WaitForReply(_qstrCmd + "Reply", _qstrJobId);
+    }
+    QProcess& Process() { return m_qproc; }
+
+private:
+    QJsonObject FindReply(const QString& _qstrReplyCmd, const QString& _qstrJobId)
+    {
+        m_qbaOut += m_qproc.readAllStandardOutput();
+        for (const QByteArray& qbaLine : m_qbaOut.split('\n')) {
+            const QString qstrData = QJsonDocument::fromJson(qbaLine).object().value("data").toString();
+            const QJsonObject qjsonModule = QJsonDocument::fromJson(qstrData.toUtf8())["param"].toObject();
+            const QJsonObject qjsonParam = qjsonModule.value("param").toObject();
+            if (qjsonModule.value("cmd") == _qstrReplyCmd && qjsonParam.value("JobId") == _qstrJobId)
+                return qjsonParam;
+        }
+        return QJsonObject();
+    }
+
+    QProcess m_qproc;
+    QByteArray m_qbaOut;
+};
