@@ -1,7 +1,5 @@
-// One robot device of wp_nwc.dll: its TCP connection, kept up by an I/O thread that
-// reconnects about once a second after a drop, the requests waiting for their replies
-// and the subscriptions. Owned by CLS_NwcDeviceList and shared with the calls in
-// flight; the I/O thread reads, callers block in Call on their own threads.
+// One robot device: its TCP connection, kept up by an I/O thread (again about once a second
+// after a drop), and the requests waiting for replies. Owned by CLS_NwcDeviceList; any thread.
 #pragma once
 
 #include <QString>

@@ -28,8 +28,9 @@ void* CLS_NwcDeviceList::Add(const std::shared_ptr<CLS_NwcDevice>& _pDevice)
 {
     ReleaseEnded();
     const std::lock_guard<std::mutex> lockDevices(m_mtxDevices);
-    m_mapDevices[_pDevice.get()] = _pDevice;
-    return _pDevice.get();
+    void* pHandle = reinterpret_cast<void*>(++m_uLastHandle);
+    m_mapDevices[pHandle] = _pDevice;
+    return pHandle;
 }
 
 std::shared_ptr<CLS_NwcDevice> CLS_NwcDeviceList::Find(void* _pHandle) const

@@ -1,8 +1,11 @@
-// The devices wp_nwc.dll handed out, by handle, so a stale or foreign handle is refused
-// instead of followed, and a call in flight keeps its device alive past destroy_dev.
-// One per process (destroyed at exit or unload, closing what is left); any thread.
+// The devices wp_nwc.dll handed out, by handle: a stale handle is refused, and a call in
+// flight keeps its device alive past destroy_dev. One per process; any thread.
+//
+// Handles are numbers never handed out twice, not addresses: a destroyed device's
+// handle cannot come to name a newer device at the same address.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,5 +32,6 @@ private:
 
     mutable std::mutex m_mtxDevices;
     std::map<void*, std::shared_ptr<CLS_NwcDevice>> m_mapDevices;
+    std::uintptr_t m_uLastHandle = 0;
     std::vector<std::shared_ptr<CLS_NwcDevice>> m_vecEnding;  // closed inside a callback
 };

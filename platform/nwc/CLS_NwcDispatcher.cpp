@@ -1,9 +1,18 @@
 #include "CLS_NwcDispatcher.h"
 
 #include <algorithm>
+#include <cstdint>
+
+namespace
+{
+// Subscription handles are numbers, unique in the process, so a removed one never
+// names a later subscription.
+std::atomic<std::uintptr_t> s_uLastSubscription{0};
+}  // namespace
 
 struct CLS_NwcDispatcher::Subscription
 {
+    void* pHandle;
     NwcSubKind eKind;
     PFN_DmxChangeEvent pfnEvent;
     PFN_DmxMsg pfnMsg;
@@ -28,13 +37,14 @@ void* CLS_NwcDispatcher::Add(PFN_DmxChangeEvent _pfnEvent, PFN_DmxMsg _pfnMsg, v
     if ((!_pfnEvent && !_pfnMsg) || m_blStopping)
         return nullptr;
     auto pSub = std::make_shared<Subscription>();
+    pSub->pHandle = reinterpret_cast<void*>(++s_uLastSubscription);
     pSub->eKind = _pfnEvent ? NwcSubKind::Event : NwcSubKind::Message;
     pSub->pfnEvent = _pfnEvent;
     pSub->pfnMsg = _pfnMsg;
     pSub->pUser = _pUser;
     const std::lock_guard<std::mutex> lockSubs(m_mtxSubs);
     m_vecSubs.push_back(pSub);
-    return pSub.get();
+    return pSub->pHandle;
 }
 
 bool CLS_NwcDispatcher::Remove(NwcSubKind _eKind, void* _pSubscription)
@@ -42,7 +52,7 @@ bool CLS_NwcDispatcher::Remove(NwcSubKind _eKind, void* _pSubscription)
     {
         const std::lock_guard<std::mutex> lockSubs(m_mtxSubs);
         const auto it = std::find_if(m_vecSubs.begin(), m_vecSubs.end(), [&](const auto& _pSub) {
-            return _pSub.get() == _pSubscription && _pSub->eKind == _eKind;
+            return _pSub->pHandle == _pSubscription && _pSub->eKind == _eKind;
         });
         if (it == m_vecSubs.end())
             return false;

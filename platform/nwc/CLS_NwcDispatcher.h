@@ -1,7 +1,5 @@
-// The subscriptions of one robot device and the thread that calls them: events and raw
-// lines queue up here and reach the callbacks in arrival order, never on the I/O
-// thread, so a callback may send to the robot itself. Owned by CLS_NwcDevice; the
-// callbacks run on the dispatcher's own thread, the rest on any thread.
+// One device's subscriptions and the thread that calls them, in arrival order and never on
+// the I/O thread, so a callback may send. Owned by CLS_NwcDevice; callbacks on its thread.
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,5 @@
-// One TCP connection of a robot device, on POSIX sockets, with a wake-up that ends
-// every wait at once. Owned by CLS_NwcDevice; connect, read and close run on the
-// device's I/O thread, Send on any caller's thread, Wake on any thread.
+// A robot device's TCP connection on POSIX sockets, with a wake-up that ends every wait.
+// Owned by CLS_NwcDevice; its I/O thread connects, reads, closes; callers Send; any Wake.
 #pragma once
 
 #include <QByteArray>

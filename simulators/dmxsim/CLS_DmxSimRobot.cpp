@@ -338,7 +338,8 @@ void CLS_DmxSimRobot::Restart(DmxSimTask& _stTask, bool _blRun)
 void CLS_DmxSimRobot::SetStatus(DmxSimTask& _stTask, int _iStatus, const QString& _qstrText)
 {
     _stTask.iStatus = _iStatus;
-    emit signalEvent(QStringLiteral("TaskStatus"), Compact(QJsonObject{{"status", _iStatus}, {"guid", _stTask.qstrGuid}}));
+    emit signalEvent(QStringLiteral("TaskStatus"),
+                     Compact(QJsonObject{{"status", _iStatus}, {"guid", _stTask.qstrGuid}}));
     emit signalTaskState(_stTask.qstrGuid, _iStatus, _qstrText);
 }
 

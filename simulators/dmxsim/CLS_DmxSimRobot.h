@@ -1,6 +1,5 @@
-// The robot the simulator plays: blank-disc stock, inks, print templates, the task
-// service and its tasks, and the answer to every request. Owned by CLS_DmxSimulator;
-// main thread. Network-free, so a request is a call and a step is a call.
+// The robot dmxsim plays: disc stock, inks, task service, tasks and every request's
+// answer. Owned by CLS_DmxSimulator; main thread. Network-free: a request is a call.
 //
 // Task status: 0 queued, 1 preparing, 2 burning (one copy a step, a blank disc each),
 // 3 printing (when isPrint), 14 finished; 4 error: a --fail rule, a missing source or no

@@ -15,8 +15,9 @@ CLS_DmxSimulator::CLS_DmxSimulator(const DmxSimOptions& _stOptions, QObject* _pP
 {
     m_timerStep.setInterval(m_stOptions.iStepMs);
     connect(&m_timerStep, &QTimer::timeout, &m_robot, &CLS_DmxSimRobot::SlotStep);
-    connect(&m_robot, &CLS_DmxSimRobot::signalEvent, this,
-            [this](const QString& _qstrCmd, const QString& _qstrJson) { Broadcast(NwcEventLine(_qstrCmd, _qstrJson)); });
+    connect(&m_robot, &CLS_DmxSimRobot::signalEvent, this, [this](const QString& _qstrCmd, const QString& _qstrJson) {
+        Broadcast(NwcEventLine(_qstrCmd, _qstrJson));
+    });
     connect(&m_robot, &CLS_DmxSimRobot::signalTaskState, this,
             [this](const QString& _qstrGuid, int _iStatus, const QString& _qstrText) {
                 PrintLine(QStringLiteral("task %1 %2 %3").arg(_qstrGuid).arg(_iStatus).arg(_qstrText));

@@ -1,6 +1,5 @@
-// The robot simulator: the robot on a TCP port of 127.0.0.1 (JSON lines, see NwcWire.h),
-// its step timer, the commands it reads from standard input and the lines it prints on
-// standard output. Owned by main; main thread.
+// dmxsim on a TCP port of 127.0.0.1: the robot's line protocol (NwcWire.h), its step timer,
+// the commands of standard input and the lines of standard output. Owned by main; main thread.
 //
 // Output, one line each, flushed at once:
 //   ready port=<port> drives=<n> discs=<n> step-ms=<n> out=<folder> [share=<folder>] service=running|stopped

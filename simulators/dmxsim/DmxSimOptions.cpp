@@ -8,7 +8,9 @@
 
 namespace
 {
-const QVector<DmxSimInk> s_vecAllInks{{"black", "黑", 80}, {"yellow", "黄", 80}, {"red", "红", 80}, {"blue", "蓝", 80}};
+// The printer's inks in the order it reports them.
+const QVector<DmxSimInk> s_vecAllInks{
+    {"black", "黑", 80}, {"yellow", "黄", 80}, {"red", "红", 80}, {"blue", "蓝", 80}};
 
 // The module's own default ports: 1883 for the twelve-drive model, 1882 for the others.
 constexpr int n_TwelveDrivePort = 1883;

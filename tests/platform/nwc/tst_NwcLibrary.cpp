@@ -97,7 +97,8 @@ bool UnreadBytesOnPort(int _iPort)
     const QString qstrLocal = QStringLiteral(":%1").arg(_iPort, 4, 16, QLatin1Char('0')).toUpper();
     for (const QByteArray& qbaLine : qfile.readAll().split('\n')) {
         const QStringList qlstFields = QString::fromLatin1(qbaLine).simplified().split(' ');
-        if (qlstFields.size() > 4 && qlstFields.at(1).endsWith(qstrLocal) && qlstFields.at(4).section(':', 1).toInt(nullptr, 16) > 0)
+        const bool blOnPort = qlstFields.size() > 4 && qlstFields.at(1).endsWith(qstrLocal);
+        if (blOnPort && qlstFields.at(4).section(':', 1).toInt(nullptr, 16) > 0)
             return true;
     }
     return false;
@@ -109,7 +110,8 @@ QString AddTaskBody(const QString& _qstrGuid, int _iBurnCount, const QString& _q
         {"guid", _qstrGuid}, {"className", "TaskFileToCd"}, {"start", 1}, {"end", 1000}, {"cdType", "DVD"},
         {"code", "C1"}, {"label", "案件"}, {"burnCount", _iBurnCount}, {"isCloseWholeCD", 1}, {"isPrint", 1},
         {"printValues", QJsonObject{{"id", "T1"}, {"values", QJsonObject{}}}},
-        {"burnFiles", QJsonArray{QJsonObject{{"srcPath", _qstrSource}, {"isoPath", "/证据/a.txt"}, {"isDir", false}}}}};
+        {"burnFiles",
+         QJsonArray{QJsonObject{{"srcPath", _qstrSource}, {"isoPath", "/证据/a.txt"}, {"isDir", false}}}}};
     return QString::fromUtf8(QJsonDocument(qjsonTask).toJson(QJsonDocument::Compact));
 }
 }  // namespace
@@ -174,7 +176,7 @@ private Q_SLOTS:
         m_qprocRobot.kill();
         m_qprocRobot.waitForFinished(n_WaitMs);
     }
-    // Unloading waits for no thread of the library: none is left.
+    // Every device is gone: nothing holds the library at unload.
     void cleanupTestCase() { QVERIFY(m_qlib.unload()); }
 
     // Replies and bodies with ' for "; a reply "msg" is a refusal with its message.
@@ -206,7 +208,8 @@ private Q_SLOTS:
         QFETCH(int, iDrives);
         QFETCH(QString, qstrCall);
         QFETCH(QString, qstrReply);
-        const int iPort = StartRobot({"--drives", QString::number(iDrives), "--discs", "5", "--ink", "red=10,black=30"});
+        const int iPort =
+            StartRobot({"--drives", QString::number(iDrives), "--discs", "5", "--ink", "red=10,black=30"});
         m_pDev = m_api.get_dev("127.0.0.1", iPort, 0);
         QCOMPARE(m_api.is_conn(m_pDev), 1);
         qstrCall.replace('\'', '"');
@@ -250,8 +253,8 @@ private Q_SLOTS:
             QCOMPARE(stLog.Events().filter("\"slErrorId\":112002").size(), 1);
             m_qprocRobot.write("refill 3\n");
             QVERIFY(WaitForRobotLine(QRegularExpression("refill 3 discs=3")));
-            const QString qstrEdit =
-                QString("{'guid':'%1','className':'TaskFileToCd','start':1,'end':1000}").arg(qstrGuid).replace('\'', '"');
+            QString qstrEdit = QString("{'guid':'%1','className':'TaskFileToCd','start':1,'end':1000}").arg(qstrGuid);
+            qstrEdit.replace('\'', '"');
             QCOMPARE(Call("task", "EditTask", qstrEdit).iResult, 1);
             QCOMPARE(Call("task", "GoRunTask", qstrGuid).iResult, 1);
             QTRY_VERIFY_WITH_TIMEOUT(stLog.Statuses(qstrGuid).endsWith(14), n_WaitMs);
@@ -284,11 +287,14 @@ private Q_SLOTS:
         CallOutcome arrOutcomes[2];
         std::thread arrThreads[2];
         for (int iCall = 0; iCall < 2; ++iCall)
-            arrThreads[iCall] = std::thread([&, iCall] { arrOutcomes[iCall] = Call("get", "SysStatus", "", n_LongTimeoutMs); });
-        QTRY_VERIFY_WITH_TIMEOUT(UnreadBytesOnPort(iPort), n_WaitMs);
+            arrThreads[iCall] =
+                std::thread([&, iCall] { arrOutcomes[iCall] = Call("get", "SysStatus", "", n_LongTimeoutMs); });
+        // Checked once the threads are back: a failed check must not leave them running.
+        const bool blWaiting = QTest::qWaitFor([&] { return UnreadBytesOnPort(iPort); }, n_WaitMs);
         m_qprocRobot.kill();
         for (std::thread& thread : arrThreads)
             thread.join();
+        QVERIFY2(blWaiting, "the requests never reached the robot");
         for (const CallOutcome& stOutcome : arrOutcomes) {
             QCOMPARE(stOutcome.iResult, 0);
             QVERIFY2(stOutcome.llElapsedMs < n_LongTimeoutMs / 4, qPrintable(QString::number(stOutcome.llElapsedMs)));
