@@ -77,10 +77,12 @@ CLS_AutoDMX_Two::~CLS_AutoDMX_Two()
 bool CLS_AutoDMX_Two::Init(BurnResultInfo* _pResult)
 {
     QMutexLocker locker(&m_mutex);
-    if (m_bInit) {
+    // A robot that went away is set up anew when the next job comes.
+    if (m_bInit && DMX_isConn(m_pDevice)) {
         BURN_LOG(n_BurnLogLevel_Info, "[DMX]设备已初始化");
         return true;
     }
+    m_bInit = false;
     if (!Connect(_pResult))
         return false;
     if (!StartDMXTaskService()) {

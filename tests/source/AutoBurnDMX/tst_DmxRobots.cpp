@@ -1,15 +1,161 @@
-// The DMX robots' service texts and readings: the error code from inks and discs, the
-// task status map of the models, the service state, the share, the missing-disc logs,
-// and the task and robot status texts in their key order.
+// DMX robot jobs (kinds 9, 10, 11) through `burnhost --stdio` against dmxsim: whole
+// jobs to the final status reply, a task failing on the robot, the robot gone mid-job
+// and back, the twelve-drive robot out of discs and refilled; and the service texts
+// and readings: error codes, the task status map, the share, the missing-disc logs,
+// the task and robot status texts in their key order.
 #include <QtTest>
 
+#include "CLS_StdioHost.h"
+#include "DMX/CLS_AutoDMX_Twelve.h"
 #include "DMX/DmxService.h"
+
+namespace
+{
+bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
+{
+    QDir().mkpath(QFileInfo(_qstrPath).path());
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
+}
+
+QString ReadText(const QString& _qstrPath)
+{
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfile.readAll()) : QString();
+}
+}  // namespace
 
 class tst_DmxRobots : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_qtmpDir;
+    QString m_qstrRun;
+    QProcess m_qprocSim;
+    CLS_StdioHost m_host;
+
+    int StartDmxSim(const QString& _qstrDrives, const QStringList& _qlstArgs, int _iPort = 0)
+    {
+        const QStringList qlstArgs{"--drives", _qstrDrives, "--port", QString::number(_iPort), "--step-ms", "50",
+                                   "--share", m_qstrRun + "/share", "--out", m_qstrRun + "/out"};
+        return StartSimulator(m_qprocSim, "dmxsim", qlstArgs + _qlstArgs, "ready port=(\\d+) ");
+    }
+    // ApplyBurn to DoBurn of a one-copy job with a file and a folder; the DoBurn reply's "ret".
+    int RunJob(const QString& _qstrJobId, int _iKind, int _iPort)
+    {
+        const QJsonObject qjsonApply{{"BurnDev", _iKind}, {"CopyCount", 1}, {"serverIP", "127.0.0.1"}, {"DevPort", _iPort}};
+        if (m_host.Ask("ApplyBurn", _qstrJobId, qjsonApply).value("ret").toInt() != 0)
+            return -100;
+        const QJsonObject qjsonStart{{"CDType", "DVD 4.7GB"}, {"CDTitle", "CASE"}, {"CloseDisc", "NO"}};
+        const QString qstrSrc = m_qstrRun + "/src/";
+        if (!WriteFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')) || !WriteFile(qstrSrc + "案卷/清单.txt", "一、现场照片\n"))
+            return -101;
+        const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrSrc + "v.mp4"}, {"DesFile", "\\视频\\v.mp4"}},
+                                    QJsonObject{{"srcFile", qstrSrc + "案卷/清单.txt"}, {"DesFile", "/案卷/清单.txt"}}};
+        if (m_host.Ask("StartBurn", _qstrJobId, qjsonStart).value("ret").toInt() != 0
+            || m_host.Ask("AddFile", _qstrJobId, {{"FileList", qjsonFiles}}).value("ret").toInt() != 0)
+            return -102;
+        return m_host.Ask("DoBurn", _qstrJobId).value("ret").toInt();
+    }
+
 private Q_SLOTS:
+    void init()
+    {
+        m_qstrRun = m_qtmpDir.filePath(QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(m_qstrRun));
+    }
+    void cleanup()
+    {
+        m_host.Stop();
+        m_qprocSim.kill();
+        m_qprocSim.waitForFinished(5000);
+    }
+
+    void robotJob_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("drives");
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("errMsg");
+        const QList<QPair<int, QString>> qlstModels{{10, "2"}, {11, "8"}, {9, "12"}};
+        for (const auto& model : qlstModels)
+            QTest::addRow("%s drives, burned", qPrintable(model.second)) << model.first << model.second << "" << 3 << "";
+        QTest::newRow("2 drives, task fails") << 10 << "2" << "fails" << 4 << "打印机卡纸";
+        QTest::newRow("12 drives, task fails") << 9 << "12" << "fails" << 4 << "打印机卡纸";
+        QTest::newRow("8 drives, robot gone and back") << 11 << "8" << "gone" << 4 << "设备未连接,请联系管理员";
+        QTest::newRow("12 drives, out of discs, refilled") << 9 << "12" << "no discs" << 3 << "";
+    }
+    // DoBurn to the final BurnStatusReply: what the robot burned (read where the task
+    // points: the two-drive robot's share), the robot's reason for a failed task, the
+    // robot gone (the host stays up and reconnects when it is back), a twelve-drive job
+    // that waits for discs without a reply and is burned once they are refilled.
+    void robotJob()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, drives);
+        QFETCH(QString, scenario);
+        QFETCH(int, status);
+        QFETCH(QString, errMsg);
+        QStringList qlstArgs;
+        if (scenario == "fails")
+            qlstArgs << "--fail" << "DJ*=打印机卡纸";
+        if (scenario == "no discs")
+            qlstArgs << "--discs" << "0";
+        const int iPort = StartDmxSim(drives, qlstArgs);
+        QVERIFY(iPort > 0);
+        m_host.Start(m_qstrRun);
+        QCOMPARE(RunJob("DJ1", kind, iPort), 0);
+        if (scenario == "gone") {
+            m_qprocSim.kill();
+            QVERIFY(m_qprocSim.waitForFinished(5000));
+        }
+        if (scenario == "no discs") {
+            QVERIFY(m_host.WaitForReply("BurnStatusReply", "DJ1", 3000).isEmpty());
+            m_qprocSim.write("refill 5\n");
+        }
+        const QJsonObject qjsonFinal = m_host.WaitForReply("BurnStatusReply", "DJ1");
+        QCOMPARE(qjsonFinal.value("status").toInt(), status);
+        QCOMPARE(qjsonFinal.value("errMsg").toString(), errMsg);
+        const QString qstrShareJob = m_qstrRun + "/share/BurnServer/DJ1";
+        QVERIFY2(!QFileInfo::exists(qstrShareJob), "the share copy outlives the job");
+        if (scenario == "gone") {
+            QCOMPARE(StartDmxSim(drives, {}, iPort), iPort);
+            QCOMPARE(RunJob("DJ2", kind, iPort), 0);
+            QCOMPARE(m_host.WaitForReply("BurnStatusReply", "DJ2").value("status").toInt(), 3);
+            return;
+        }
+        const QString qstrResult = ReadText(m_qstrRun + "/out/DJ1.result.txt");
+        if (status == 4) {
+            QVERIFY2(qjsonFinal.value("errLogs").toString().contains(errMsg), qPrintable(qstrResult));
+            return;
+        }
+        QVERIFY2(qstrResult.contains("OUTCOME=finished\nCOPIES=1\n"), qPrintable(qstrResult));
+        QVERIFY2(qstrResult.contains("FILES=2\nBYTES=300019\n"), qPrintable(qstrResult));
+        const QString qstrSrcDir = drives == "2" ? qstrShareJob : m_qstrRun + "/src";
+        QVERIFY2(qstrResult.contains("FILE=300000\t" + qstrSrcDir + "/视频/v.mp4\t/视频/v.mp4\n")
+                     || qstrResult.contains("FILE=300000\t" + qstrSrcDir + "/v.mp4\t/视频/v.mp4\n"),
+                 qPrintable(qstrResult));
+    }
+
+    // A job refused twice for lack of discs waits once in the queue.
+    void missDiscQueuedOnce()
+    {
+        const int iPort = StartDmxSim("12", {"--discs", "0"});
+        QVERIFY(iPort > 0);
+        CLS_AutoDMX_Twelve backend(9);
+        BurnResultInfo stResult;
+        const std::string strApply = QStringLiteral(R"({"DevPort":%1})").arg(iPort).toStdString();
+        QCOMPARE(backend.InquestBurn("Q1", 1, 1, strApply, &stResult), 0);
+        QCOMPARE(backend.StartBurn("Q1", "CD 700MB", "T", "", 1, 1, "YES", "{}", &stResult), 0);
+        BurnFileTask stTask{"Q1", {{QCoreApplication::applicationFilePath().toStdString(), "/a"}}};
+        QCOMPARE(backend.AddFile("Q1", stTask, &stResult), 0);
+        QCOMPARE(backend.DoBurn("Q1", &stResult), 0);
+        QCOMPARE(backend.DoBurn("Q1", &stResult), 0);
+        QCOMPARE(backend.MissDiscQueue(), QStringList{"Q1"});
+        QCOMPARE(backend.GetJobStatus("Q1", &stResult), 14);
+    }
+
     void errorCode_data()
     {
         QTest::addColumn<int>("ink");  // the black ink; the others stay at 50
