@@ -3,49 +3,32 @@
 // its end. The requests it serves: tests/host and tests/source/AutoBurnPublisher.
 #include <QtTest>
 
-namespace
-{
-using PFN_CreateModule = QObject* (*)(QString);
-using PFN_DeleteModule = int (*)(QObject*);
-}  // namespace
-
 class tst_CLS_ModuleBurn : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
+    // Init binds the platform library, makes the log folder and writes its first line
+    // there. No message comes of codes the module does not serve, of texts that are no
+    // module message, nor of acknowledgements (70, 71) and log-outs (35) that name
+    // nothing. The module ends through DeleteModule and Release.
+    void lifeCycle()
     {
-        m_qlib.setFileName(QCoreApplication::applicationDirPath() + QStringLiteral("/libBurnModule.so"));
-        QVERIFY2(m_qlib.load(), qPrintable(m_qlib.errorString()));
-        m_pfnCreateModule = reinterpret_cast<PFN_CreateModule>(m_qlib.resolve("CreateModule"));
-        m_pfnDeleteModule = reinterpret_cast<PFN_DeleteModule>(m_qlib.resolve("DeleteModule"));
-        QVERIFY(m_pfnCreateModule && m_pfnDeleteModule);
-    }
-
-    // Init binds the platform library, makes the log folder and writes its first line there.
-    void initStartsLogging()
-    {
+        QLibrary qlib(QCoreApplication::applicationDirPath() + QStringLiteral("/libBurnModule.so"));
+        QVERIFY2(qlib.load(), qPrintable(qlib.errorString()));
+        const auto pfnCreateModule = reinterpret_cast<QObject* (*)(QString)>(qlib.resolve("CreateModule"));
+        const auto pfnDeleteModule = reinterpret_cast<int (*)(QObject*)>(qlib.resolve("DeleteModule"));
+        QVERIFY(pfnCreateModule && pfnDeleteModule);
         QDir qdirLog(QCoreApplication::applicationDirPath() + "/Log/" + QCoreApplication::applicationName());
         qdirLog.removeRecursively();  // no line of an earlier run
-        QCOMPARE(reinterpret_cast<int (*)()>(m_qlib.resolve("Init"))(), 0);
-        const auto fnLog = [&qdirLog] {
-            QByteArray qbaLog;
-            for (const QFileInfo& qfileInfo : qdirLog.entryInfoList(QDir::Files)) {
-                QFile qfile(qfileInfo.filePath());
-                qbaLog += qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray();
-            }
-            return qbaLog;
+        QCOMPARE(reinterpret_cast<int (*)()>(qlib.resolve("Init"))(), 0);
+        const auto fnLog = [&qdirLog] {  // the newest log file
+            QFile qfile(qdirLog.entryInfoList(QDir::Files, QDir::Time).value(0).filePath());
+            return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray();
         };
         QTRY_VERIFY_WITH_TIMEOUT(fnLog().contains("BurnModule fun=Init, Compile date="), 10000);
-    }
 
-    // The module ends through DeleteModule and Release.
-    void requestsAndEnd()
-    {
-        QObject* pModule = m_pfnCreateModule(QString());
-        // No message comes of codes the module does not serve, of texts that are no module
-        // message, nor of acknowledgements (70, 71) and log-outs (35) that name nothing.
+        QObject* pModule = pfnCreateModule(QString());
         QSignalSpy spyMsg(pModule, SIGNAL(SignSendMsgWithWebSocket(int, QString)));
         QSignalSpy spyModMsg(pModule, SIGNAL(SignMODSendMsgWithWebSocket(int, QString)));
         const QString qstrApply = QStringLiteral(R"({"msgId":"1","param":{"cmd":"ApplyBurn","param":{"JobId":"x"}}})");
@@ -57,16 +40,11 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(spyMsg.count() + spyModMsg.count(), 0);
         QPointer<QObject> qptrModule(pModule);
-        QCOMPARE(m_pfnDeleteModule(pModule), 0);
+        QCOMPARE(pfnDeleteModule(pModule), 0);
         QVERIFY(qptrModule.isNull());
-        QCOMPARE(m_pfnDeleteModule(nullptr), 0);
-        QCOMPARE(reinterpret_cast<int (*)()>(m_qlib.resolve("Release"))(), 0);
+        QCOMPARE(pfnDeleteModule(nullptr), 0);
+        QCOMPARE(reinterpret_cast<int (*)()>(qlib.resolve("Release"))(), 0);
     }
-
-private:
-    QLibrary m_qlib;
-    PFN_CreateModule m_pfnCreateModule = nullptr;
-    PFN_DeleteModule m_pfnDeleteModule = nullptr;
 };
 
 QTEST_GUILESS_MAIN(tst_CLS_ModuleBurn)

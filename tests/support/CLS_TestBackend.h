@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <QThread>
 
-#include <functional>
-
 #include "CLS_AutoBase.h"
 
 // One call the bus made: operation, job id and the other arguments as texts.
@@ -27,14 +25,19 @@ class CLS_TestBackend : public CLS_AutoBase
     Q_OBJECT
 
 public:
+    // A slow device takes that long for every call, once recorded.
+    explicit CLS_TestBackend(int _iDelayMs = 0) : m_iDelayMs(_iDelayMs) {}
+
     // Result and texts of an operation, for one job or (empty job id) for every job.
-    // Unset operations succeed; GetRobotStatus keeps the base answer (not offered) and
-    // GetJobStatus answers -1 until set.
+    // Unset operations succeed; GetRobotStatus answers as the base does (not offered)
+    // and GetJobStatus -1 until set.
     void SetResult(const QString& _qstrOp, int _iRet, const QString& _qstrErrMsg = QString(),
-                   const QString& _qstrErrCode = QString(), const QString& _qstrJobId = QString())
+                   const QString& _qstrErrCode = QString(), const QString& _qstrJobId = QString(),
+                   const QString& _qstrErrLogs = QString())
     {
         QMutexLocker locker(&m_mutex);
-        m_qmapResults.insert(_qstrOp + QLatin1Char('|') + _qstrJobId, {_iRet, _qstrErrCode, _qstrErrMsg, QString()});
+        const Result stResult{_iRet, _qstrErrCode, _qstrErrMsg, _qstrErrLogs};
+        m_qmapResults.insert(_qstrOp + QLatin1Char('|') + _qstrJobId, stResult);
     }
     void SetRobotStatus(int _iRet, const QString& _qstrStatus)
     {
@@ -45,15 +48,7 @@ public:
     void SetJobStatus(const QString& _qstrJobId, int _iState, const QString& _qstrErrLogs = QString(),
                       const QString& _qstrErrMsg = QString(), const QString& _qstrErrCode = QString())
     {
-        QMutexLocker locker(&m_mutex);
-        m_qmapResults.insert("GetJobStatus|" + _qstrJobId, {_iState, _qstrErrCode, _qstrErrMsg, _qstrErrLogs});
-    }
-    // A slow device: every call takes _iDelayMs and is first shown to the observer.
-    void SetCallHook(int _iDelayMs, std::function<void(const char*)> _fnObserver)
-    {
-        QMutexLocker locker(&m_mutex);
-        m_iDelayMs = _iDelayMs;
-        m_fnObserver = std::move(_fnObserver);
+        SetResult("GetJobStatus", _iState, _qstrErrMsg, _qstrErrCode, _qstrJobId, _qstrErrLogs);
     }
 
     // The calls of an operation (all for an empty one), of one job unless the id is null.
@@ -68,10 +63,6 @@ public:
         }
         return qlstCalls;
     }
-    int CallCount(const QString& _qstrOp, const QString& _qstrJobId = QString()) const
-    {
-        return Calls(_qstrOp, _qstrJobId).size();
-    }
 
     bool Init(BurnResultInfo*) override { return true; }
     int InquestBurn(std::string _strJobId, int _iCopies, int _iBurnType, std::string _strReqJson,
@@ -83,10 +74,8 @@ public:
                   int _iCopies, int _iBurnType, std::string _strCloseDisc, std::string _strReqJson,
                   BurnResultInfo* _pResult) override
     {
-        return Answer("StartBurn", Text(_strJobId),
-                      {Text(_strCDType), Text(_strCDTitle), Text(_strCDCover), Text(_iCopies), Text(_iBurnType),
-                       Text(_strCloseDisc), Text(_strReqJson)},
-                      _pResult);
+        return Answer("StartBurn", Text(_strJobId), {Text(_strCDType), Text(_strCDTitle), Text(_strCDCover),
+                      Text(_iCopies), Text(_iBurnType), Text(_strCloseDisc), Text(_strReqJson)}, _pResult);
     }
     int CancelBurn(std::string _strJobId) override { return Answer("CancelBurn", Text(_strJobId), {}, nullptr); }
     int AddFile(std::string _strJobId, BurnFileTask& _stTask, BurnResultInfo* _pResult) override
@@ -106,32 +95,21 @@ public:
     }
     int GetJobStatus(QString _qstrJobId, BurnResultInfo* _pResult) override
     {
-        Record("GetJobStatus", _qstrJobId, {});
-        QMutexLocker locker(&m_mutex);
-        const Result stResult = m_qmapResults.value("GetJobStatus|" + _qstrJobId, {-1, {}, {}, {}});
-        _pResult->qstrErrCode = stResult.qstrErrCode;
-        _pResult->qstrErrMsg = stResult.qstrErrMsg;
-        _pResult->qstrErrLogs = stResult.qstrErrLogs;
-        return stResult.iRet;
+        return Answer("GetJobStatus", _qstrJobId, {}, _pResult, {-1, {}, {}, {}});
     }
     int GetRobotStatus(QString& _qstrStatusMsg, BurnResultInfo* _pResult) override
     {
         QMutexLocker locker(&m_mutex);
-        const bool blSet = m_qmapResults.contains(QStringLiteral("GetRobotStatus|"));
         _qstrStatusMsg = m_qstrRobotStatus;
         locker.unlock();
-        const int iRet = Answer("GetRobotStatus", QString(), {}, _pResult);
-        return blSet ? iRet : CLS_AutoBase::GetRobotStatus(_qstrStatusMsg, _pResult);
+        const Result stUnset{n_BurnRet_Unsupported, {}, QString::fromUtf8(g_szUnsupportedDevMsg), {}};
+        return Answer("GetRobotStatus", QString(), {}, _pResult, stUnset);
     }
     int AdjustPrinter(std::string _strReq, BurnResultInfo* _pResult) override
     {
         return Answer("AdjustPrinter", QString(), {Text(_strReq)}, _pResult);
     }
     int ClearData(QString _qstrJobId) override { return Answer("ClearData", _qstrJobId, {}, nullptr); }
-    bool UpdateJobInfo(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath) override
-    {
-        return Answer("UpdateJobInfo", _qstrJobId, {_qstrDiscLabel, _qstrPath}, nullptr) == 0;
-    }
     int StatusPollPauseMs() const override { return 10000; }
 
 private:
@@ -146,30 +124,23 @@ private:
     static QString Text(const std::string& _strText) { return QString::fromStdString(_strText); }
     static QString Text(int _iValue) { return QString::number(_iValue); }
 
-    void Record(const char* _szOp, const QString& _qstrJobId, const QStringList& _qlstArgs)
+    // Records the call, takes the delay; answers the job's result, else the operation's,
+    // else the one given, with the texts only on failure.
+    int Answer(const char* _szOp, const QString& _qstrJobId, const QStringList& _qlstArgs,
+               BurnResultInfo* _pResult, const Result& _stUnset = {0, {}, {}, {}})
     {
         QMutexLocker locker(&m_mutex);
         m_qlstCalls << BackendCall{QLatin1String(_szOp), _qstrJobId, _qlstArgs};
-        const std::function<void(const char*)> fnObserver = m_fnObserver;
-        const int iDelayMs = m_iDelayMs;
         locker.unlock();
-        if (fnObserver)
-            fnObserver(_szOp);
-        QThread::msleep(static_cast<unsigned long>(iDelayMs));
-    }
-
-    // Records the call; answers the job's result, else the operation's, else 0, with
-    // the texts only on failure.
-    int Answer(const char* _szOp, const QString& _qstrJobId, const QStringList& _qlstArgs, BurnResultInfo* _pResult)
-    {
-        Record(_szOp, _qstrJobId, _qlstArgs);
-        QMutexLocker locker(&m_mutex);
+        QThread::msleep(static_cast<unsigned long>(m_iDelayMs));
+        locker.relock();
         const QString qstrOpKey = QLatin1String(_szOp) + QLatin1Char('|');
-        const Result stOpResult = m_qmapResults.value(qstrOpKey, {0, {}, {}, {}});
+        const Result stOpResult = m_qmapResults.value(qstrOpKey, _stUnset);
         const Result stResult = m_qmapResults.value(qstrOpKey + _qstrJobId, stOpResult);
         if (_pResult && stResult.iRet != 0) {
             _pResult->qstrErrCode = stResult.qstrErrCode;
             _pResult->qstrErrMsg = stResult.qstrErrMsg;
+            _pResult->qstrErrLogs = stResult.qstrErrLogs;
         }
         return stResult.iRet;
     }
@@ -178,6 +149,5 @@ private:
     QList<BackendCall> m_qlstCalls;
     QMap<QString, Result> m_qmapResults;  // "operation|job id" -> result
     QString m_qstrRobotStatus;
-    int m_iDelayMs = 0;
-    std::function<void(const char*)> m_fnObserver;
+    const int m_iDelayMs;
 };

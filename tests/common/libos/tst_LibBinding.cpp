@@ -1,13 +1,12 @@
 // The closed-library bindings, one case per process (a binding loads once per process);
 // in both, the module exports exactly the forwarders and its own entries.
-//   unbound  every forwarder writes its Qt line and returns its failure value; the
-//            loaders refuse null paths and over-long directories and name missing
-//            files; the DMX wrappers log and fail.
-//   bound    (the recording stand-ins) the loaders point the module log at the library
-//            and, called again, keep the binding; every forwarder hands its own
-//            arguments to its entry and returns the entry's result, except rows never
-//            looked up and the entry the libos stand-in lacks; Public__Webservice_Common's
-//            timeout; the DMX sends gate on the connection and hand the reply back.
+//   unbound  every forwarder writes its Qt line and returns its failure value; the loaders
+//            refuse null paths and over-long directories and name missing files; the DMX
+//            wrappers log and fail.
+//   bound    (the recording stand-ins) the loaders point the module log at the library and,
+//            called again, keep the binding; every forwarder hands its arguments to its entry
+//            and returns the entry's result, except rows never looked up and the entry the
+//            libos stand-in lacks; Public__Webservice_Common's timeout; the DMX sends.
 #include <QtTest>
 
 #include "BurnLibBinding.h"
@@ -289,9 +288,11 @@ private slots:
         QCOMPARE(s_qstrlistQtLines, QStringList());
     }
 
-    // Unbound, every wrapper logs and fails; bound, the stand-in's is_conn says no for a
-    // null device and nothing is sent to it.
-    void dmxWithoutDevice()
+    // Unbound, every wrapper logs and fails. Bound, the stand-in's is_conn says no for a
+    // null device and nothing is sent to it; to a device each send goes out under a fresh
+    // braced UUID (the caller's ID is not passed on), and the library's reply is copied
+    // out, or cleared when there is none, and handed back.
+    void dmx()
     {
         int iDevice = 0;
         void* pDevice = m_blBound ? nullptr : &iDevice;
@@ -306,9 +307,7 @@ private slots:
             "DMX_sendMsgRet dy_send_msg_ret_new_ex == nullptr || dy_free_str == nullptr || !DMX_isConn(dev)",
             "DMX_sendMsgErrRet dy_send_msg_ret_err_new_ex == nullptr || dy_free_str == nullptr"
             " || !DMX_isConn(dev)"};
-        if (m_blBound) {
-            QCOMPARE(Records(), (QStringList{"is_conn(@0)", "is_conn(@0)"}));
-        } else {
+        if (!m_blBound) {
             QCOMPARE(DMX_getDev("127.0.0.1", 1882, 0), nullptr);
             QCOMPARE(DMX_isConn(&iDevice), false);
             QCOMPARE(DMX_destroyDev(&iDevice), 0);
@@ -321,31 +320,17 @@ private slots:
         }
         QCOMPARE(ModuleLogTexts(), qstrlistLog);
         QCOMPARE(s_qstrlistQtLines, QStringList());
-    }
-
-    void dmxSend_data()
-    {
-        QTest::addColumn<QString>("qstrBody");
-        QTest::newRow("reply") << "{\"guid\":\"J1\"}";
-        QTest::newRow("no reply") << "no-reply";
-    }
-    // Each send goes out under a fresh braced UUID (the caller's ID is not passed on); the
-    // library's reply is copied out and handed back.
-    void dmxSend()
-    {
         if (!m_blBound)
-            QSKIP("bound only");
-        QFETCH(QString, qstrBody);
-        const QByteArray qbaBody = qstrBody.toUtf8();
-        const char* szBody = qbaBody.constData();
-        void* pDevice = DMX_getDev("10.1.2.3", 1882, 0);
-        std::string strReply = "stale";
-        std::string strErrReply = "stale";
-        int iErrId = 0;
-        QCOMPARE(DMX_sendMsgRet(pDevice, "get", "SysStatus", "mine", szBody, 10000, strReply), 7);
-        QCOMPARE(DMX_sendMsgErrRet(pDevice, "task", "AddTask", "mine", szBody, 600000, strErrReply, &iErrId),
-                 9);
+            return;
+        QCOMPARE(Records(), (QStringList{"is_conn(@0)", "is_conn(@0)"}));
+
+        pDevice = DMX_getDev("10.1.2.3", 1882, 0);
+        QCOMPARE(DMX_sendMsgRet(pDevice, "get", "SysStatus", "mine", "{}", 10000, strReply), 7);
+        const QString qstrReply = QString::fromStdString(strReply);
+        QCOMPARE(DMX_sendMsgErrRet(pDevice, "task", "AddTask", "mine", "no-reply", 600000, strReply,
+                                   &iErrId), 9);
         QCOMPARE(iErrId, 112002);
+        QCOMPARE(strReply, std::string());
         const QString qstrRecords = Records().join('\n');
         QStringList qstrlistIds;
         QRegularExpressionMatchIterator itId =
@@ -355,13 +340,11 @@ private slots:
         QVERIFY2(qstrlistIds.size() == 2 && qstrlistIds[0] != qstrlistIds[1], qPrintable(qstrRecords));
         const QString qstrExpected = QStringLiteral(
             "get_dev(\"10.1.2.3\", 1882, 0)\nis_conn(%1)\n"
-            "send_msg_ret_new_ex(%1, \"get\", \"SysStatus\", \"%2\", \"%4\", 10000)\nfree_str(the reply)\n"
-            "is_conn(%1)\nsend_msg_ret_err_new_ex(%1, \"task\", \"AddTask\", \"%3\", \"%4\", 600000)\n"
+            "send_msg_ret_new_ex(%1, \"get\", \"SysStatus\", \"%2\", \"{}\", 10000)\nfree_str(the reply)\n"
+            "is_conn(%1)\nsend_msg_ret_err_new_ex(%1, \"task\", \"AddTask\", \"%3\", \"no-reply\", 600000)\n"
             "free_str(the reply)");
-        QCOMPARE(qstrRecords, qstrExpected.arg(Describe(pDevice), qstrlistIds[0], qstrlistIds[1], qstrBody));
-        const bool blReply = qstrBody != "no-reply";
-        QCOMPARE(QString::fromStdString(strReply), blReply ? "reply:" + qstrlistIds[0] : QString());
-        QCOMPARE(QString::fromStdString(strErrReply), blReply ? "reply:" + qstrlistIds[1] : QString());
+        QCOMPARE(qstrRecords, qstrExpected.arg(Describe(pDevice), qstrlistIds[0], qstrlistIds[1]));
+        QCOMPARE(qstrReply, "reply:" + qstrlistIds[0]);
     }
 
     void webserviceCommonRaisesTheTimeout_data()

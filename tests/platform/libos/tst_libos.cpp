@@ -33,11 +33,6 @@ class tst_libos : public QObject
     QString m_qstrLogDir;                   // the test's log directory, in m_pDir
 
     QStringList LogFiles() const { return QDir(m_qstrLogDir).entryList(QDir::Files, QDir::Name); }
-    void Start(int _iFlushEachLine = 1)
-    {
-        log_set_path(m_qstrLogDir.toUtf8().constData());
-        QCOMPARE(log_start(1, _iFlushEachLine), 0);
-    }
     // One part of every line of the log files: 1 the thread id, 2 the level, 3
     // "file:line", 4 the text (0: the time to the millisecond); a malformed line whole.
     QStringList Parts(int _iPart) const
@@ -125,41 +120,13 @@ private slots:
             QCOMPARE(pfnOp(nullptr), -1);
     }
 
-    // The directory is created; a second start keeps the running file; each line is
-    // flushed, so it is there before os_cleanup; line ends are dropped. Levels: 1
-    // warning, 2 notice, 3 error, 4 progress; below 1 critical, above 4 trace.
-    void fileNameAndLineFormat()
-    {
-        m_qstrLogDir = m_pDir->filePath("not/yet/there");
-        log_set_proc_name("Burn/Host");
-        Start();
-        log_set_proc_name("SecondStart");
-        QCOMPARE(log_start(1, 1), 0);
-        QString qstrTid;
-        std::thread([&] {
-            qstrTid = CurrentTid();
-            m_pfnDebugEx(3, "AutoBurn\\CLS_AutoOda", 1234, "fun=%s ret=%d\r\n", "Init", -6);
-        }).join();
-        m_pfnMsg(2, "plain %s", "notice");
-        m_pfnPuts(4, "CLS_BurnBus", 77, "100% literal %s\r\n");
-        for (int iLevel : {1, 0, -7, 5, 99})
-            m_pfnMsg(iLevel, "level %d", iLevel);
-
-        const QString qstrName = QStringLiteral("^Burn_Host_\\d{8}-\\d{6}-\\d{3}_%1\\.log$").arg(getpid());
-        QCOMPARE(LogFiles().filter(QRegularExpression(qstrName)).size(), 1);
-        QCOMPARE(LogFiles().size(), 1);
-        QCOMPARE(Parts(4), (QStringList{"fun=Init ret=-6", "plain notice", "100% literal %s", "level 1",
-                                        "level 0", "level -7", "level 5", "level 99"}));
-        QCOMPARE(Parts(1).mid(0, 2), (QStringList{qstrTid, CurrentTid()}));
-        QCOMPARE(Parts(2), (QStringList{"error", "info", "debug", "warning", "critical", "critical", "trace",
-                                        "trace"}));
-        QCOMPARE(Parts(3).mid(0, 3), (QStringList{"AutoBurn\\CLS_AutoOda:1234", "", "CLS_BurnBus:77"}));
-    }
-
     // The path reads back cut to the buffer. Lines are dropped before a start, while a
     // start has failed (no directory, a file in its place) and after cleanup; null texts
-    // are ignored.
-    void pathAndDroppedLines()
+    // are ignored. A start creates the directory; a second one keeps the running file;
+    // each line is flushed, so it is there before os_cleanup; line ends are dropped.
+    // Levels: 1 warning, 2 notice, 3 error, 4 progress; below 1 critical, above 4 trace.
+    // A text over 64 KiB is cut at a character boundary, with a marker.
+    void logFile()
     {
         char szPath[64];
         log_set_path("/var/log/burn/Log");
@@ -179,24 +146,26 @@ private slots:
         log_set_path(qfilePlain.fileName().toUtf8().constData());
         QCOMPARE(log_start(1, 1), -1);
         m_pfnMsg(3, "dropped");
-        m_qstrLogDir = m_pDir->filePath("log");
+        m_qstrLogDir = m_pDir->filePath("not/yet/there");
         log_set_path(m_qstrLogDir.toUtf8().constData());
         m_pfnPuts(3, "CLS_Drop", 1, "dropped before start");
+        log_set_proc_name("Burn/Host");
         QCOMPARE(log_start(1, 1), 0);
+        log_set_proc_name("SecondStart");
+        QCOMPARE(log_start(1, 1), 0);
+        QString qstrTid;
+        std::thread([&] {
+            qstrTid = CurrentTid();
+            m_pfnDebugEx(3, "AutoBurn\\CLS_AutoOda", 1234, "fun=%s ret=%d\r\n", "Init", -6);
+        }).join();
+        m_pfnMsg(2, "plain %s", "notice");
+        m_pfnPuts(4, "CLS_BurnBus", 77, "100% literal %s\r\n");
+        for (int iLevel : {1, 0, -7, 5, 99})
+            m_pfnMsg(iLevel, "level %d", iLevel);
         m_pfnDebugEx(3, "CLS_Null", 1, nullptr);
         m_pfnMsg(3, nullptr);
         m_pfnPuts(3, "CLS_Null", 2, nullptr);
         m_pfnPuts(3, nullptr, 3, "no source");
-        os_cleanup();
-        m_pfnDebugEx(3, "CLS_Drop", 4, "dropped after cleanup");
-        QCOMPARE(Parts(4), QStringList{"no source"});
-    }
-
-    // Cut at 64 KiB, at a character boundary, with a marker; exactly 64 KiB stays whole.
-    // Without a process name the file is named after the executable.
-    void overlongTextIsCut()
-    {
-        Start();
         const std::string strHuge(10 * 1024 * 1024, 'x');
         const std::string strExact(n_MaxTextBytes, 'y');
         std::string strWide;  // three-byte characters: the limit falls inside one
@@ -206,11 +175,22 @@ private slots:
         m_pfnPuts(3, "CLS_Big", 2, strHuge.c_str());
         m_pfnDebugEx(3, "CLS_Big", 3, "%s", strExact.c_str());
         m_pfnDebugEx(3, "CLS_Big", 4, "%s", strWide.c_str());
+        os_cleanup();
+        m_pfnDebugEx(3, "CLS_Drop", 4, "dropped after cleanup");
+
+        const QString qstrName = QStringLiteral("^Burn_Host_\\d{8}-\\d{6}-\\d{3}_%1\\.log$").arg(getpid());
+        QCOMPARE(LogFiles().filter(QRegularExpression(qstrName)).size(), 1);
+        QCOMPARE(LogFiles().size(), 1);
         const QString qstrMarker = QStringLiteral(" ...[cut, %1 bytes in all]");
         const QString qstrHuge = QString(n_MaxTextBytes, 'x') + qstrMarker.arg(strHuge.size());
         const QString qstrWide = QString(n_MaxTextBytes / 3, QChar(0x4E2D)) + qstrMarker.arg(strWide.size());
-        QCOMPARE(Parts(4), (QStringList{qstrHuge, qstrHuge, QString::fromStdString(strExact), qstrWide}));
-        QVERIFY(LogFiles()[0].startsWith(QCoreApplication::applicationName() + '_'));
+        QCOMPARE(Parts(4), (QStringList{"fun=Init ret=-6", "plain notice", "100% literal %s", "level 1",
+                                        "level 0", "level -7", "level 5", "level 99", "no source", qstrHuge,
+                                        qstrHuge, QString::fromStdString(strExact), qstrWide}));
+        QCOMPARE(Parts(1).mid(0, 2), (QStringList{qstrTid, CurrentTid()}));
+        QCOMPARE(Parts(2).mid(0, 10), (QStringList{"error", "info", "debug", "warning", "critical",
+                                                   "critical", "trace", "trace", "error", "error"}));
+        QCOMPARE(Parts(3).mid(0, 3), (QStringList{"AutoBurn\\CLS_AutoOda:1234", "", "CLS_BurnBus:77"}));
     }
 
     void rotationByLimit_data()
@@ -221,20 +201,24 @@ private slots:
         QTest::newRow("not a number: the default, 10 MiB") << QByteArray("12abc") << false;
     }
     // About 12 KiB, not flushed each line: cleanup writes what is buffered. No file grows
-    // past the limit and no line is lost.
+    // past the limit and no line is lost. Without a process name the files are named after
+    // the executable.
     void rotationByLimit()
     {
         QFETCH(QByteArray, qbaLimit);
         QFETCH(bool, blRotates);
         qputenv("LIBOS_LOG_MAX_BYTES", qbaLimit);
-        Start(0);
+        log_set_path(m_qstrLogDir.toUtf8().constData());
+        QCOMPARE(log_start(1, 0), 0);
         for (int n = 0; n < 120; ++n)
             m_pfnDebugEx(4, "CLS_Rotate", n, "line %03d ................................", n);
         os_cleanup();
         QCOMPARE(LogFiles().size() > 1, blRotates);
         QCOMPARE(Parts(4).size(), 120);
-        for (const QString& qstrFile : LogFiles())
+        for (const QString& qstrFile : LogFiles()) {
             QVERIFY(!blRotates || QFileInfo(m_qstrLogDir + '/' + qstrFile).size() <= 4096);
+            QVERIFY(qstrFile.startsWith(QCoreApplication::applicationName() + '_'));
+        }
     }
 };
 

@@ -45,11 +45,9 @@ public:
         return qfile.open(QIODevice::ReadOnly) ? qfile.readAll().trimmed().toInt() : 0;
     }
     // The broker application stops (every connection drops) and starts again on the same
-    // port, and this client connects again; persistent messages survive.
+    // port, or it closes every connection, as for an operator; this client connects again.
     bool StopApp() { return RunScript({"stop-app"}); }
     bool StartApp() { return RunScript({"start-app"}) && Connect(); }
-    // The broker closes every connection, as it does for an operator or a removed user,
-    // and this client connects again.
     bool CloseConnections()
     {
         return RunScript({"ctl", "close_all_connections", "-p", "/", "test"}) && Connect();

@@ -59,8 +59,7 @@ protected:
     }
 };
 
-// Runs the blocking call on a thread of its own while this thread's event loop serves
-// it, and returns its result.
+// Runs the blocking call on a thread of its own while this thread's event loop serves it.
 template <typename F>
 auto BlockingCall(F _fnCall)
 {
@@ -187,29 +186,27 @@ private slots:
         QCOMPARE(webservice_sdk_release(nullptr), 0);
         QCOMPARE(webservice_sdk_cleanup(), 0);
         QCOMPARE(webservice_sdk_cleanup(), 0);
-        std::atomic<int> atomDone{0};
-        std::atomic<int> atomMismatches{0};
-        std::vector<std::thread> vecThreads;
-        for (int t = 0; t < 4; ++t) {
-            vecThreads.emplace_back([&, t] {
-                for (int n = 0; n < 5; ++n) {
-                    const QByteArray baBody = QString("{\"thread\":%1,\"call\":%2}").arg(t).arg(n).toUtf8();
-                    const SubmitOutcome stOutcome = Submit(baUrl, 10, baBody, 1);
-                    atomMismatches += stOutcome.iResult != 0 || stOutcome.baReply != baBody;
-                }
-                ++atomDone;
-            });
-        }
-        const bool blDone = QTest::qWaitFor([&] { return atomDone.load() == 4; }, 90000);  // serving them
-        for (std::thread& thread : vecThreads)
-            thread.join();
-        QVERIFY(blDone);
-        QCOMPARE(atomMismatches.load(), 0);
+        const int iMismatches = BlockingCall([&] {
+            std::atomic<int> atomMismatches{0};
+            std::vector<std::thread> vecThreads;
+            for (int t = 0; t < 4; ++t) {
+                vecThreads.emplace_back([&, t] {
+                    for (int n = 0; n < 5; ++n) {
+                        const QByteArray baBody = QString("thread %1, call %2").arg(t).arg(n).toUtf8();
+                        const SubmitOutcome stOutcome = Submit(baUrl, 10, baBody, 1);
+                        atomMismatches += stOutcome.iResult != 0 || stOutcome.baReply != baBody;
+                    }
+                });
+            }
+            for (std::thread& thread : vecThreads)
+                thread.join();
+            return atomMismatches.load();
+        });
+        QCOMPARE(iMismatches, 0);
         QCOMPARE(m_server.qlistRequests.size(), 4 * 5);
     }
 
-    // Public__Webservice_Common (source/Common) over the library: a POST of the body to
-    // the path and the reply text; nothing for an error status.
+    // Public__Webservice_Common: a POST of the body to the path; the reply text, or nothing.
     void webserviceCommon()
     {
         const QString qstrBody = QStringLiteral("{\"job\":\"任务\"}");

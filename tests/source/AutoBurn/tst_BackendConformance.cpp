@@ -23,12 +23,6 @@ QStringList FilesBelow(const QString& _qstrDir)
         qstrlstFiles << QDir(_qstrDir).relativeFilePath(qdirIt.next());
     return qstrlstFiles;
 }
-
-// A fresh backend of the kind, built as the factory builds it.
-CLS_AutoBase* MakeBackend(int _iKind)
-{
-    return _iKind == n_SkeletonRow ? new CLS_AutoSkeleton : FindBackendCreator(_iKind)(_iKind);
-}
 }  // namespace
 
 class tst_BackendConformance : public QObject
@@ -50,7 +44,7 @@ private Q_SLOTS:
     }
     void cleanup() { QDir::setCurrent(QDir::tempPath()); }
 
-    void jobsTheDeviceDoesNotHave_data()
+    void contract_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("jobId");
@@ -61,11 +55,16 @@ private Q_SLOTS:
     }
     // A job the device never saw is not reported by polls and its burn is refused; with an id
     // that cannot name a folder no step succeeds and its record files are refused, logged.
-    void jobsTheDeviceDoesNotHave()
+    // Beside the unseen job, a fresh backend's answers: robot status and printer adjustment
+    // give the base's -6 with its text or a JSON object; the steps before DoBurn write only
+    // into the job's work folder and the device's own; record files go to "./BurnJob/<id>/".
+    void contract()
     {
         QFETCH(int, kind);
         QFETCH(QString, jobId);
-        const std::unique_ptr<CLS_AutoBase> pBackend(MakeBackend(kind));
+        // A fresh backend, built as the factory builds it.
+        const std::unique_ptr<CLS_AutoBase> pBackend(kind == n_SkeletonRow ? new CLS_AutoSkeleton
+                                                                           : FindBackendCreator(kind)(kind));
         const std::string strJobId = jobId.toStdString();
         BurnResultInfo stResult;
         if (jobId != QLatin1String("never-seen")) {
@@ -85,23 +84,11 @@ private Q_SLOTS:
         pBackend->ClearData(jobId);
         QCOMPARE(FilesBelow(m_pTmpDir->path()), QStringList());
         QVERIFY(!QFileInfo::exists("BurnJob"));
-    }
+        if (jobId != QLatin1String("never-seen"))
+            return;
 
-    void freshBackend_data()
-    {
-        QTest::addColumn<int>("kind");
-        for (const int iKind : RegisteredBurnDevs() + QList<int>{n_SkeletonRow})
-            QTest::addRow("kind %d", iKind) << iKind;
-    }
-    // Robot status and printer adjustment: the base's -6 with its text, or the device's own
-    // answer (a JSON object). The steps before DoBurn write only into the job's work folder and
-    // the device's own folders; record files go under "./BurnJob/<id>/".
-    void freshBackend()
-    {
-        QFETCH(int, kind);
-        const std::unique_ptr<CLS_AutoBase> pBackend(MakeBackend(kind));
         const QString qstrUnsupported = QStringLiteral("设备类型错误，没有满足需求的刻录机");
-        BurnResultInfo stResult;
+        stResult = BurnResultInfo();
         QString qstrStatus;
         const int iRobotRet = pBackend->GetRobotStatus(qstrStatus, &stResult);
         if (iRobotRet == 0)

@@ -5,8 +5,6 @@
 // the publisher simulator pubsim (hence also the label "simulators").
 #include <QtTest>
 
-#include <QTextCodec>
-
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -128,6 +126,7 @@ private Q_SLOTS:
     // StartBurn and AddFile compose the order in the work folder; WriteLabel rewrites the
     // label file whole (8-bit text) unless "enable" is the text "0"; DoBurn hands the order
     // over into the watched folder (made when missing), replacing an earlier order there.
+    // Failures name the vendor: a job without files, then a folder where its order belongs.
     void jobFiles()
     {
         QFETCH(int, vendor);
@@ -167,6 +166,21 @@ private Q_SLOTS:
         QVERIFY(WriteBytes(qstrOrder, "STALE ORDER\r\n"));
         QCOMPARE(pBackend->DoBurn(strJob, nullptr), 0);
         QCOMPARE(ReadBytes(qstrOrder), expected);
+
+        const QString qstrBrand = vendor == n_Epson ? "Epson" : "Primera";
+        BurnFileTask stFailed{"F", {}};
+        QCOMPARE(pBackend->AddFile("F", stFailed, &stRes), -2);
+        QCOMPARE(stRes.qstrErrMsg, QStringLiteral("[%1][没有文件]").arg(qstrBrand));
+        const QString qstrWorkFile = WorkFile("F", s_arrOrderExt[vendor]);
+        QVERIFY(QDir().mkpath(qstrWorkFile));
+        QCOMPARE(pBackend->StartBurn("F", "DVD 4.7GB", "T", "", 1, 0, "", "{}", &stRes), 1);
+        const QString qstrFileKind = QString(s_arrOrderExt[vendor]).mid(1).toUpper();  // "JDF"
+        QCOMPARE(stRes.qstrErrMsg, QStringLiteral("创建%1文件失败").arg(qstrFileKind));
+        stFailed.vecFiles = {{"/a/b.mp4", "/"}};
+        QCOMPARE(pBackend->AddFile("F", stFailed, &stRes), -1);
+        QCOMPARE(stRes.qstrErrMsg, QString("[%1][打开文件失败][F][%2]").arg(qstrBrand, qstrWorkFile));
+        QCOMPARE(pBackend->DoBurn("F", &stRes), -1);
+        QCOMPARE(stRes.qstrErrMsg, QStringLiteral("[%1][copy file fail]F").arg(qstrBrand));
     }
 
     // The order file wins over any companion; then .rjd/.qrj, .inf/.inp, .don, .err, .stp.
@@ -196,35 +210,6 @@ private Q_SLOTS:
             QVERIFY(WriteBytes(m_qstrOrderDir + jobId + qstrFileExt, "JOB\r\n"));
         }
         QCOMPARE(MakeBackend(vendor, m_qstrOrderDir)->GetJobStatus(jobId, nullptr), state);
-    }
-
-    void failuresNameTheVendor_data()
-    {
-        QTest::addColumn<int>("vendor");
-        QTest::addColumn<QString>("brand");
-        QTest::newRow("epson") << n_Epson << "Epson";
-        QTest::newRow("primera") << n_Primera << "Primera";
-    }
-    // No files; then a folder where the work file belongs: StartBurn, AddFile and DoBurn fail.
-    void failuresNameTheVendor()
-    {
-        QFETCH(int, vendor);
-        QFETCH(QString, brand);
-        auto pBackend = MakeBackend(vendor, m_qstrOrderDir);
-        BurnFileTask stTask{"J2", {}};
-        BurnResultInfo stResult;
-        QCOMPARE(pBackend->AddFile("J2", stTask, &stResult), -2);
-        QCOMPARE(stResult.qstrErrMsg, QStringLiteral("[%1][没有文件]").arg(brand));
-        const QString qstrWorkFile = WorkFile("J2", s_arrOrderExt[vendor]);
-        QVERIFY(QDir().mkpath(qstrWorkFile));
-        QCOMPARE(pBackend->StartBurn("J2", "DVD 4.7GB", "T", "", 1, 0, "", "{}", &stResult), 1);
-        const QString qstrFileKind = QString(s_arrOrderExt[vendor]).mid(1).toUpper();  // "JDF"
-        QCOMPARE(stResult.qstrErrMsg, QStringLiteral("创建%1文件失败").arg(qstrFileKind));
-        stTask.vecFiles = {{"/a/b.mp4", "/"}};
-        QCOMPARE(pBackend->AddFile("J2", stTask, &stResult), -1);
-        QCOMPARE(stResult.qstrErrMsg, QString("[%1][打开文件失败][J2][%2]").arg(brand, qstrWorkFile));
-        QCOMPARE(pBackend->DoBurn("J2", &stResult), -1);
-        QCOMPARE(stResult.qstrErrMsg, QStringLiteral("[%1][copy file fail]J2").arg(brand));
     }
 
     // Epson resubmits an order refused with JDF0200 (TDBStatus.txt), every line beginning

@@ -17,17 +17,15 @@ PFN_CallBack s_pfnCallBack = nullptr;
 void* s_pUser = nullptr;
 int s_iNextGroup = 1;
 
-void Record(const std::string& _strCall)
+int Record(const std::string& _strCall)
 {
     std::lock_guard<std::mutex> lock(s_mutex);
     s_vecCalls.push_back(_strCall);
+    return 0;
 }
 }  // namespace
 
-BURN_EXPORT int Init(void)
-{
-    return 0;
-}
+BURN_EXPORT int Init(void) { return 0; }
 BURN_EXPORT int GetCDRomList(std::vector<std::string>* _pvecCDRom)
 {
     *_pvecCDRom = {"drive0", "drive1", "drive2"};
@@ -44,18 +42,15 @@ BURN_EXPORT int SetBurnGroup(std::vector<std::string> _vecCDRom)
 }
 BURN_EXPORT int SetMediaCaption(std::string _strCaption, int _iGroupId)
 {
-    Record("SetMediaCaption " + _strCaption + " " + std::to_string(_iGroupId));
-    return 0;
+    return Record("SetMediaCaption " + _strCaption + " " + std::to_string(_iGroupId));
 }
 BURN_EXPORT int AddFile(std::string _strSrcPath, std::string _strDstPath, int _iGroupId)
 {
-    Record("AddFile " + _strSrcPath + ">" + _strDstPath + " " + std::to_string(_iGroupId));
-    return 0;
+    return Record("AddFile " + _strSrcPath + ">" + _strDstPath + " " + std::to_string(_iGroupId));
 }
 BURN_EXPORT int EndBurn(int _iGroupId)
 {
-    Record("EndBurn " + std::to_string(_iGroupId));
-    return 0;
+    return Record("EndBurn " + std::to_string(_iGroupId));
 }
 BURN_EXPORT void IOSetStatus(int _iStatus)
 {
@@ -63,8 +58,7 @@ BURN_EXPORT void IOSetStatus(int _iStatus)
 }
 BURN_EXPORT int ForceCancel(int _iGroupId)
 {
-    Record("ForceCancel " + std::to_string(_iGroupId));
-    return 0;
+    return Record("ForceCancel " + std::to_string(_iGroupId));
 }
 BURN_EXPORT void SetBurnCallBack(PFN_CallBack _pfnCallBack, void* _pUser)
 {

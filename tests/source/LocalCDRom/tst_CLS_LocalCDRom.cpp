@@ -1,7 +1,7 @@
 // The local drive backend against a drive library built for the test: the job queue
 // (first job without files blocks, only the first drive), the library's messages and
 // the operator dialog each one brings, job states, the drive released or kept busy,
-// and the unfinished count.
+// and the unfinished count; the notification service it starts.
 #include <QtTest>
 
 #include <QLabel>
@@ -30,28 +30,24 @@ class tst_CLS_LocalCDRom : public QObject
     QStringList Calls()
     {
         std::vector<std::string> vecCalls;
-        reinterpret_cast<void (*)(std::vector<std::string>*)>(m_qlibDouble.resolve("TestIoCtrlTakeCalls"))(&vecCalls);
+        using PFN_TakeCalls = void (*)(std::vector<std::string>*);
+        reinterpret_cast<PFN_TakeCalls>(m_qlibDouble.resolve("TestIoCtrlTakeCalls"))(&vecCalls);
         for (const std::string& strCall : vecCalls)
             m_qlstCalls << QString::fromStdString(strCall);
         return m_qlstCalls;
     }
     void Send(int _iCode, int _iGroupId, int _iErrType = -1)
     {
-        const QByteArray qbaMsg = QJsonDocument(QJsonObject{{"type", "BurnState"},
-                                                            {"code", _iCode},
-                                                            {"groupID", _iGroupId},
-                                                            {"burnDriver", "drive0"},
-                                                            {"strVal", QJsonObject{{"errType", _iErrType}}}})
-                                      .toJson(QJsonDocument::Compact);
+        const QJsonObject qjsonMsg{{"type", "BurnState"}, {"code", _iCode}, {"groupID", _iGroupId},
+                                   {"burnDriver", "drive0"}, {"strVal", QJsonObject{{"errType", _iErrType}}}};
+        const QByteArray qbaMsg = QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact);
         reinterpret_cast<void (*)(const char*)>(m_qlibDouble.resolve("TestIoCtrlSend"))(qbaMsg.constData());
     }
     // A job with one file, ready for the job timer.
     void AddJob(const QString& _qstrJobId, bool _blWithFile = true)
     {
-        BurnResultInfo stResult;
-        QCOMPARE(m_pBackend->StartBurn(_qstrJobId.toStdString(), "DVD", "T-" + _qstrJobId.toStdString(), "", 1, 1,
-                                       "", "{}", &stResult),
-                 0);
+        const std::string strJobId = _qstrJobId.toStdString();
+        QCOMPARE(m_pBackend->StartBurn(strJobId, "DVD", "T-" + strJobId, "", 1, 1, "", "{}", nullptr), 0);
         if (_blWithFile)
             AddFiles(_qstrJobId, {{"/src/" + _qstrJobId, "/" + _qstrJobId}});
     }
@@ -60,8 +56,7 @@ class tst_CLS_LocalCDRom : public QObject
         BurnFileTask stTask{_qstrJobId.toStdString(), {}};
         for (const auto& prFile : _qlstFiles)
             stTask.vecFiles.emplace_back(prFile.first.toStdString(), prFile.second.toStdString());
-        BurnResultInfo stResult;
-        QCOMPARE(m_pBackend->AddFile(_qstrJobId.toStdString(), stTask, &stResult), 0);
+        QCOMPARE(m_pBackend->AddFile(_qstrJobId.toStdString(), stTask, nullptr), 0);
     }
     int State(const QString& _qstrJobId, QString* _pqstrMsg = nullptr)
     {
@@ -140,26 +135,42 @@ private Q_SLOTS:
 
     // The first job waits for files and keeps the later ones waiting; it goes to the
     // first of the three drives, with its title and files; files added later are not
-    // burned. A job not started is cancelled with group -1.
+    // burned. A job not started is cancelled with group -1. Removing a waiting job lowers
+    // the unfinished count, a finished one does not; a message of a group no job holds
+    // is ignored.
     void queue()
     {
         AddJob("J1", false);
         AddJob("J2");
+        AddJob("J3");
         QVERIFY(JobTimerPassed("job=J1尚未添加刻录文件！！！"));
         QVERIFY(!Calls().join('\n').contains("SetBurnGroup"));
         AddFiles("J1", {{"/src/案件.mp4", "/视频/案件.mp4"}, {"/src/b", "/b"}});
         QTRY_VERIFY_WITH_TIMEOUT(Calls().contains("EndBurn 1"), n_WaitMs);
         QCOMPARE(m_qlstCalls, (QStringList{"SetBurnGroup drive0", "SetMediaCaption T-J1 1",
-                                           "AddFile /src/案件.mp4>/视频/案件.mp4 1", "AddFile /src/b>/b 1", "EndBurn 1"}));
+                                           "AddFile /src/案件.mp4>/视频/案件.mp4 1", "AddFile /src/b>/b 1",
+                                           "EndBurn 1"}));
         QString qstrMsg = "?";
         QCOMPARE(State("J1", &qstrMsg), 1);
         QCOMPARE(qstrMsg, QString());
         AddFiles("J1", {{"/src/late", "/late"}});
-        QVERIFY(JobTimerPassed("光驱正在执行刻录...待定刻录的数量：2"));
+        QVERIFY(JobTimerPassed("光驱正在执行刻录...待定刻录的数量：3"));
         QVERIFY(!Calls().join('\n').contains("late"));
         QCOMPARE(m_pBackend->CancelBurn("J2"), 0);
         QCOMPARE(m_pBackend->CancelBurn("J1"), 0);
         QCOMPARE(Calls().mid(5), (QStringList{"ForceCancel -1", "ForceCancel 1"}));
+
+        QCOMPARE(m_pBackend->ClearData("J3"), 0);
+        QVERIFY(LogRecorder::contains("CLS_LocalCDRom::ClearData 580 m_atUnFinishedCount = 2"));
+        Send(1, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_qlstDialogs, QStringList{"待出盘：1 张。放入光盘后，点击‘确定’将继续刻录！"}, n_WaitMs);
+        QCOMPARE(State("J1"), 3);
+        LogRecorder::clear();
+        QCOMPARE(m_pBackend->ClearData("J1"), 0);
+        QCOMPARE(State("J1"), -1);
+        QVERIFY(!LogRecorder::contains("ClearData 580"));
+        Send(1, 77);
+        QTRY_VERIFY_WITH_TIMEOUT(LogRecorder::contains("qstrJobId.length() <= 0"), n_WaitMs);
     }
 
     void libraryMessage_data()
@@ -171,10 +182,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("state");    // of the burning job
         QTest::addColumn<QString>("failMsg");  // every job's message on failure; empty: not failed
         QTest::addColumn<bool>("released");    // the next job starts
-        QTest::newRow("burned, two waiting") << 1 << -1 << 2 << "待出盘：2 张。放入光盘后，点击‘确定’将继续刻录！" << 3
-                                             << "" << true;
-        QTest::newRow("burned, one waiting") << 1 << -1 << 1 << "待出盘：1 张。放入光盘后，点击‘确定’将继续刻录！" << 3
-                                             << "" << true;
+        QTest::newRow("burned, two waiting (one: queue)")
+            << 1 << -1 << 2 << "待出盘：2 张。放入光盘后，点击‘确定’将继续刻录！" << 3 << "" << true;
         QTest::newRow("burned, none waiting") << 1 << -1 << 0 << "刻录成功，请取走光盘" << 3 << "" << false;
         QTest::newRow("read-only disc") << 6 << 2 << 1 << "光盘只读，请换盘" << 1 << "" << false;
         QTest::newRow("not blank") << 6 << 6 << 1 << "不是新盘，请放入新光盘" << 1 << "" << false;
@@ -213,25 +222,6 @@ private Q_SLOTS:
             QVERIFY(!Calls().contains("EndBurn 2"));
         }
         QCOMPARE(m_qlstDialogs.size(), 1);
-    }
-
-    // Removing a waiting job lowers the unfinished count, a finished one does not; a
-    // message of a group no job holds is ignored.
-    void clearDataAndStrayMessage()
-    {
-        AddJob("C0");
-        AddJob("C1");
-        QTRY_VERIFY_WITH_TIMEOUT(Calls().contains("EndBurn 1"), n_WaitMs);
-        QCOMPARE(m_pBackend->ClearData("C1"), 0);
-        QVERIFY(LogRecorder::contains("CLS_LocalCDRom::ClearData 580 m_atUnFinishedCount = 1"));
-        Send(1, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(State("C0"), 3, n_WaitMs);
-        LogRecorder::clear();
-        QCOMPARE(m_pBackend->ClearData("C0"), 0);
-        QCOMPARE(State("C0"), -1);
-        QVERIFY(!LogRecorder::contains("ClearData 580"));
-        Send(1, 77);
-        QTRY_VERIFY_WITH_TIMEOUT(LogRecorder::contains("qstrJobId.length() <= 0"), n_WaitMs);
     }
 };
 

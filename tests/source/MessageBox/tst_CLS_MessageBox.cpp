@@ -6,40 +6,8 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QToolButton>
-
-#include <functional>
 
 #include "CLS_MessageBox.h"
-
-namespace
-{
-using DialogAction = std::function<void(CLS_MessageBox*)>;
-
-// Shows a dialog modally and acts on it once it is up; a watchdog ends a dialog the
-// action failed to close, so a fault cannot hang the test.
-int ShowAndAct(const QString& _qstrText, const QStringList& _qlstButtons, int _iCountdownSec,
-               const DialogAction& _fnAction)
-{
-    QTimer::singleShot(0, [_fnAction] {
-        auto* pDialog = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(pDialog);
-        _fnAction(pDialog);
-    });
-    QTimer::singleShot(20000, [] {
-        if (QWidget* pModal = QApplication::activeModalWidget())
-            pModal->close();
-    });
-    return CLS_MessageBox::Show(CLS_MessageBox::n_Icon_Warning, nullptr, "提示", _qstrText, _qlstButtons,
-                                _iCountdownSec);
-}
-
-void Click(QAbstractButton* _pButton)
-{
-    QVERIFY(_pButton);
-    QTest::mouseClick(_pButton, Qt::LeftButton);
-}
-}  // namespace
 
 class tst_CLS_MessageBox : public QObject
 {
@@ -61,7 +29,8 @@ private Q_SLOTS:
         QTest::newRow("third button") << "text" << 0 << "2" << 2;
         QTest::newRow("link button") << qstrLinked << 0 << "MsgLinkText" << 7;
     }
-    // Escape first: it must leave the dialog open, whatever closes it afterwards.
+    // Escape first: it must leave the dialog open, whatever closes it afterwards. A watchdog
+    // ends a dialog the click failed to close, so a fault cannot hang the test.
     void result()
     {
         QFETCH(QString, text);
@@ -69,18 +38,28 @@ private Q_SLOTS:
         QFETCH(QString, click);
         QFETCH(int, result);
         bool blOpenAfterEscape = false;
-        const int iResult = ShowAndAct(text, {"确定", "取消", "重试"}, countdown, [&](CLS_MessageBox* _pDialog) {
-            QTest::keyClick(_pDialog, Qt::Key_Escape);
-            blOpenAfterEscape = _pDialog->isVisible();
-            if (!click.isEmpty())
-                Click(_pDialog->findChild<QAbstractButton*>(click));
+        QTimer::singleShot(0, [&] {
+            auto* pDialog = qobject_cast<CLS_MessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(pDialog);
+            QTest::keyClick(pDialog, Qt::Key_Escape);
+            blOpenAfterEscape = pDialog->isVisible();
+            auto* pButton = pDialog->findChild<QAbstractButton*>(click);
+            QVERIFY(click.isEmpty() || pButton);
+            if (pButton)
+                QTest::mouseClick(pButton, Qt::LeftButton);
         });
+        QTimer::singleShot(20000, [] {
+            if (QWidget* pModal = QApplication::activeModalWidget())
+                pModal->close();
+        });
+        const QStringList qlstButtons = {"确定", "取消", "重试"};
+        const int iIcon = CLS_MessageBox::n_Icon_Warning;
+        QCOMPARE(CLS_MessageBox::Show(iIcon, nullptr, "提示", text, qlstButtons, countdown), result);
         QVERIFY(blOpenAfterEscape);
-        QCOMPARE(iResult, result);
     }
 
-    // The plain part of the text is shown; the user data gives the links (the row moved
-    // right when there are several) and the buttons' minimum width; buttons fill rows of four.
+    // The plain part of the text is shown; the user data gives the links and the buttons'
+    // minimum width; buttons fill rows of four. The skin name picks the style sheet.
     void layout_data()
     {
         QTest::addColumn<QString>("text");
@@ -88,13 +67,16 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("links");
         QTest::addColumn<int>("minWidth");
         QTest::addColumn<QList<int>>("rowSizes");
-        QTest::newRow("nine buttons") << "放入光盘" << 9 << QStringList() << 80 << QList<int>{4, 4, 1};
-        QTest::newRow("one link, wide buttons")
-            << R"(放入光盘<usrdata>{"linkText":{"详情":7},"PushbtnWidth":120})" << 2 << QStringList{"详情"} << 120
-            << QList<int>{2};
-        QTest::newRow("two links, width below 1")
-            << R"(放入光盘<usrdata>{"linkText":{"b":2,"a":1},"PushbtnWidth":0})" << 1 << QStringList{"a", "b"} << 80
-            << QList<int>{1};
+        QTest::addColumn<QString>("skin");
+        QTest::addColumn<QString>("qss");  // below the application folder; empty: none loaded
+        QTest::newRow("nine buttons, no skin") << "放入光盘" << 9 << QStringList() << 80 << QList<int>{4, 4, 1}
+                                               << "" << "/MessageBox/MessageBox.qss";
+        QTest::newRow("one link, wide buttons, skinTwo")
+            << R"(放入光盘<usrdata>{"linkText":{"详情":7},"PushbtnWidth":120})" << 2 << QStringList{"详情"}
+            << 120 << QList<int>{2} << "skinTwo" << "/MessageBox_Kv/skinTwo/MessageBox.qss";
+        QTest::newRow("two links, width below 1, skin not installed")
+            << R"(放入光盘<usrdata>{"linkText":{"b":2,"a":1},"PushbtnWidth":0})" << 1 << QStringList{"a", "b"}
+            << 80 << QList<int>{1} << "skinNone" << "";
     }
     void layout()
     {
@@ -103,7 +85,13 @@ private Q_SLOTS:
         QFETCH(QStringList, links);
         QFETCH(int, minWidth);
         QFETCH(QList<int>, rowSizes);
+        QFETCH(QString, skin);
+        QFETCH(QString, qss);
+        CLS_MessageBox::SetSkinName(skin);
         CLS_MessageBox dialog(nullptr, "提示", text, 0, "default");
+        QFile qfile(QCoreApplication::applicationDirPath() + qss);
+        QVERIFY(qss.isEmpty() || qfile.open(QIODevice::ReadOnly));
+        QCOMPARE(dialog.styleSheet(), qss.isEmpty() ? QString() : QString::fromUtf8(qfile.readAll()));
         QStringList qlstLabels;
         for (int iButton = 0; iButton < buttons; ++iButton)
             qlstLabels << QString::number(iButton);
@@ -113,7 +101,8 @@ private Q_SLOTS:
         for (const QPushButton* pLink : dialog.findChildren<QPushButton*>("MsgLinkText"))
             qlstLinks << pLink->text();
         QCOMPARE(qlstLinks, links);
-        const auto* pGrid = dialog.findChild<QPushButton*>("pushButton_main")->parentWidget()->findChild<QGridLayout*>();
+        QWidget* pButtonRows = dialog.findChild<QPushButton*>("pushButton_main")->parentWidget();
+        const auto* pGrid = pButtonRows->findChild<QGridLayout*>();
         QList<int> qlstRowSizes;
         for (int iIndex = 0; iIndex < pGrid->count(); ++iIndex) {
             int iRow = 0, iColumn = 0, iRowSpan = 0, iColumnSpan = 0;
@@ -126,25 +115,6 @@ private Q_SLOTS:
             ++qlstRowSizes[iRow];
         }
         QCOMPARE(qlstRowSizes, rowSizes);
-    }
-
-    void styleSheet_data()
-    {
-        QTest::addColumn<QString>("skin");
-        QTest::addColumn<QString>("file");  // below the application folder; empty: none loaded
-        QTest::newRow("no skin") << "" << "/MessageBox/MessageBox.qss";
-        QTest::newRow("skinTwo") << "skinTwo" << "/MessageBox_Kv/skinTwo/MessageBox.qss";
-        QTest::newRow("skin not installed") << "skinNone" << "";
-    }
-    void styleSheet()
-    {
-        QFETCH(QString, skin);
-        QFETCH(QString, file);
-        CLS_MessageBox::SetSkinName(skin);
-        CLS_MessageBox dialog(nullptr, "提示", "text", 0, "default");
-        QFile qfile(QCoreApplication::applicationDirPath() + file);
-        QVERIFY(file.isEmpty() || qfile.open(QIODevice::ReadOnly));
-        QCOMPARE(dialog.styleSheet(), file.isEmpty() ? QString() : QString::fromUtf8(qfile.readAll()));
     }
 
     // What the operator sees after a disc is burned, saved beside the test program.
