@@ -43,7 +43,7 @@ struct GatewayRig
         pModule = new CLS_ModuleBurn(QString());
         QObject::connect(pModule, &CLS_ModuleBase::SignSendMsgWithWebSocket, [this](int, QString) { ++iOut; });
         Deliver(Message(QStringLiteral("ApplyBurn"), QStringLiteral("BENCH"), 0, false));
-        while (pBackend->CallCount(QStringLiteral("InquestBurn")) == 0)
+        while (pBackend->Calls(QStringLiteral("InquestBurn")).isEmpty())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     void Deliver(const QString& _qstrMsg)
