@@ -13,11 +13,23 @@
 namespace
 {
 constexpr int n_ReadChunk = 64 * 1024;
+// A write to a connection the robot dropped must fail, not raise SIGPIPE in the host.
+#ifdef MSG_NOSIGNAL
+constexpr int n_SendFlags = MSG_NOSIGNAL | MSG_DONTWAIT;
+#else
+constexpr int n_SendFlags = MSG_DONTWAIT;
+#endif
 
 bool SetNonBlocking(int _iFd)
 {
     const int iFlags = ::fcntl(_iFd, F_GETFL, 0);
     return iFlags >= 0 && ::fcntl(_iFd, F_SETFL, iFlags | O_NONBLOCK) == 0;
+}
+
+// Descriptors of the library stay out of programs the host starts.
+void SetCloseOnExec(int _iFd)
+{
+    ::fcntl(_iFd, F_SETFD, FD_CLOEXEC);
 }
 
 int MsLeft(std::chrono::steady_clock::time_point _tpDeadline)
@@ -34,10 +46,10 @@ CLS_NwcSocket::CLS_NwcSocket()
         m_arrWake[0] = m_arrWake[1] = -1;
         return;
     }
-    SetNonBlocking(m_arrWake[0]);
-    SetNonBlocking(m_arrWake[1]);
-    ::fcntl(m_arrWake[0], F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_arrWake[1], F_SETFD, FD_CLOEXEC);
+    for (int iFd : m_arrWake) {
+        SetNonBlocking(iFd);
+        SetCloseOnExec(iFd);
+    }
 }
 
 CLS_NwcSocket::~CLS_NwcSocket()
@@ -60,9 +72,10 @@ bool CLS_NwcSocket::Connect(const std::string& _strHost, int _iPort, int _iTimeo
         return false;
     bool blConnected = false;
     for (addrinfo* pInfo = pInfos; pInfo && !blConnected; pInfo = pInfo->ai_next) {
-        const int iFd = ::socket(pInfo->ai_family, pInfo->ai_socktype | SOCK_CLOEXEC, pInfo->ai_protocol);
+        const int iFd = ::socket(pInfo->ai_family, pInfo->ai_socktype, pInfo->ai_protocol);
         if (iFd < 0)
             continue;
+        SetCloseOnExec(iFd);
         m_iFd = iFd;
         blConnected = ConnectTo(pInfo->ai_addr, pInfo->ai_addrlen, _iTimeoutMs);
         if (!blConnected)
@@ -86,8 +99,11 @@ bool CLS_NwcSocket::ConnectTo(const void* _pAddr, unsigned _uAddrLen, int _iTime
     if (::getsockopt(iFd, SOL_SOCKET, SO_ERROR, &iError, &uLen) != 0 || iError != 0)
         return false;
     // Requests are single short lines: each should leave at once.
-    const int iNoDelay = 1;
-    ::setsockopt(iFd, IPPROTO_TCP, TCP_NODELAY, &iNoDelay, sizeof(iNoDelay));
+    const int iOn = 1;
+    ::setsockopt(iFd, IPPROTO_TCP, TCP_NODELAY, &iOn, sizeof(iOn));
+#ifdef SO_NOSIGPIPE
+    ::setsockopt(iFd, SOL_SOCKET, SO_NOSIGPIPE, &iOn, sizeof(iOn));
+#endif
     return true;
 }
 
@@ -116,7 +132,7 @@ bool CLS_NwcSocket::Send(const QByteArray& _qbaData, int _iTimeoutMs)
     qsizetype iSent = 0;
     while (iFd >= 0 && iSent < _qbaData.size()) {
         const ssize_t llSent = ::send(iFd, _qbaData.constData() + iSent, static_cast<size_t>(_qbaData.size() - iSent),
-                                      MSG_NOSIGNAL | MSG_DONTWAIT);
+                                      n_SendFlags);
         if (llSent > 0) {
             iSent += llSent;
             continue;
