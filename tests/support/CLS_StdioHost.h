@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -27,15 +30,28 @@ class CLS_StdioHost
 public:
     ~CLS_StdioHost() { Stop(); }
 
-    // Runs with the run folder as working, temporary and data folder.
-    void Start(const QString& _qstrRunDir, const char* _szTimeScale = "0.01")
+    // An application folder of its own holding these files of the build's (paths from
+    // the build's program folder); empty when one could not be copied.
+    static QString MakeAppDir(const QString& _qstrAppDir, const QStringList& _qlstFiles)
+    {
+        for (const QString& qstrFile : _qlstFiles) {
+            QDir().mkpath(QFileInfo(_qstrAppDir + qstrFile).path());
+            if (!QFile::copy(QCoreApplication::applicationDirPath() + qstrFile, _qstrAppDir + qstrFile))
+                return QString();
+        }
+        return _qstrAppDir;
+    }
+    // Runs with the run folder as working, temporary and data folder, from the build's
+    // program folder or the application folder given.
+    void Start(const QString& _qstrRunDir, const char* _szTimeScale = "0.01", const QString& _qstrAppDir = QString())
     {
         QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
         qenv.insert("TMPDIR", _qstrRunDir);
         qenv.insert("BURNMODULE_TIME_SCALE", _szTimeScale);
         m_qproc.setProcessEnvironment(qenv);
         m_qproc.setWorkingDirectory(_qstrRunDir);
-        m_qproc.start(QCoreApplication::applicationDirPath() + "/burnhost", {"--stdio", "--data-dir", _qstrRunDir});
+        const QString qstrAppDir = _qstrAppDir.isEmpty() ? QCoreApplication::applicationDirPath() : _qstrAppDir;
+        m_qproc.start(qstrAppDir + "/burnhost", {"--stdio", "--data-dir", _qstrRunDir});
     }
     void Stop()
     {

@@ -31,6 +31,7 @@ class tst_DmxRobots : public QObject
 
     QTemporaryDir m_qtmpDir;
     QString m_qstrRun;
+    QString m_qstrCover;  // the jobs' cover; empty: none
     QProcess m_qprocSim;
     CLS_StdioHost m_host;
 
@@ -46,7 +47,8 @@ class tst_DmxRobots : public QObject
         const QJsonObject qjsonApply{{"BurnDev", _iKind}, {"CopyCount", 1}, {"serverIP", "127.0.0.1"}, {"DevPort", _iPort}};
         if (m_host.Ask("ApplyBurn", _qstrJobId, qjsonApply).value("ret").toInt() != 0)
             return -100;
-        const QJsonObject qjsonStart{{"CDType", "DVD 4.7GB"}, {"CDTitle", "CASE"}, {"CloseDisc", "NO"}};
+        const QJsonObject qjsonStart{{"CDType", "DVD 4.7GB"}, {"CDTitle", "CASE"}, {"CloseDisc", "NO"},
+                                     {"CDCover", m_qstrCover}};
         const QString qstrSrc = m_qstrRun + "/src/";
         if (!WriteFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')) || !WriteFile(qstrSrc + "案卷/清单.txt", "一、现场照片\n"))
             return -101;
@@ -55,6 +57,9 @@ class tst_DmxRobots : public QObject
         if (m_host.Ask("StartBurn", _qstrJobId, qjsonStart).value("ret").toInt() != 0
             || m_host.Ask("AddFile", _qstrJobId, {{"FileList", qjsonFiles}}).value("ret").toInt() != 0)
             return -102;
+        const QJsonObject qjsonLabels{{"UpperOne", "案件A"}};
+        if (!m_qstrCover.isEmpty() && m_host.Ask("WriteLabel", _qstrJobId, {{"LabelInfo", qjsonLabels}}).isEmpty())
+            return -103;
         return m_host.Ask("DoBurn", _qstrJobId).value("ret").toInt();
     }
 
@@ -81,6 +86,9 @@ private Q_SLOTS:
         const QList<QPair<int, QString>> qlstModels{{10, "2"}, {11, "8"}, {9, "12"}};
         for (const auto& model : qlstModels)
             QTest::addRow("%s drives, burned", qPrintable(model.second)) << model.first << model.second << "" << 3 << "";
+        QTest::newRow("8 drives, printed") << 11 << "8" << "printed" << 3 << "";
+        QTest::newRow("2 drives, cover template missing") << 10 << "2" << "no template" << -1
+                                                          << "封面文件不存在:";
         QTest::newRow("2 drives, task fails") << 10 << "2" << "fails" << 4 << "打印机卡纸";
         QTest::newRow("12 drives, task fails") << 9 << "12" << "fails" << 4 << "打印机卡纸";
         QTest::newRow("8 drives, robot gone and back") << 11 << "8" << "gone" << 4 << "设备未连接,请联系管理员";
@@ -104,7 +112,17 @@ private Q_SLOTS:
             qlstArgs << "--discs" << "0";
         const int iPort = StartDmxSim(drives, qlstArgs);
         QVERIFY(iPort > 0);
-        m_host.Start(m_qstrRun);
+        m_qstrCover = scenario == "printed" || scenario == "no template" ? "封面1" : "";
+        const QString qstrAppDir = CLS_StdioHost::MakeAppDir(
+            m_qstrRun + "/app", {"/burnhost", "/libBurnModule.so", "/win32_libos.dll", "/BurnModuleFile/DMX/wp_nwc.dll"});
+        QVERIFY(!qstrAppDir.isEmpty());
+        QVERIFY(scenario != "printed" || WriteFile(qstrAppDir + "/BurnServerFile/CDCover/封面1.pt", "<template/>"));
+        m_host.Start(m_qstrRun, "0.01", qstrAppDir);
+        if (status < 0) {
+            QCOMPARE(RunJob("DJ1", kind, iPort), 1);
+            QVERIFY(m_host.WaitForReply("DoBurnReply", "DJ1").value("errMsg").toString().startsWith(errMsg));
+            return;
+        }
         QCOMPARE(RunJob("DJ1", kind, iPort), 0);
         if (scenario == "gone") {
             m_qprocSim.kill();
@@ -131,6 +149,7 @@ private Q_SLOTS:
             return;
         }
         QVERIFY2(qstrResult.contains("OUTCOME=finished\nCOPIES=1\n"), qPrintable(qstrResult));
+        QVERIFY2(qstrResult.contains(scenario == "printed" ? "PRINT=yes\n" : "PRINT=no\n"), qPrintable(qstrResult));
         QVERIFY2(qstrResult.contains("FILES=2\nBYTES=300019\n"), qPrintable(qstrResult));
         const QString qstrSrcDir = drives == "2" ? qstrShareJob : m_qstrRun + "/src";
         QVERIFY2(qstrResult.contains("FILE=300000\t" + qstrSrcDir + "/视频/v.mp4\t/视频/v.mp4\n")
