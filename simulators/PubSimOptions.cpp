@@ -69,30 +69,29 @@ void AddOptions(QCommandLineParser& _qparser)
     });
 }
 
+
+bool ReadValues(const QCommandLineParser& _qparser, PubSimOptions& _stOptions, QString& _qstrError)
+{
+    ReadFolders(_qparser, _stOptions);
+    _stOptions.qstrPublisher = _qparser.value(QStringLiteral("publisher"));
+    if (!ReadCount(_qparser.value(QStringLiteral("step-ms")), 0, _stOptions.iStepMs)) {
+        _qstrError = QStringLiteral("--step-ms takes a whole number of milliseconds");
+        return false;
+    }
+    if (_qparser.isSet(QStringLiteral("max-jobs"))
+        && !ReadCount(_qparser.value(QStringLiteral("max-jobs")), 1, _stOptions.iMaxJobs)) {
+        _qstrError = QStringLiteral("--max-jobs takes a positive number");
+        return false;
+    }
+    if (_qparser.isSet(QStringLiteral("once")))
+        _stOptions.iMaxJobs = 1;
+    return ReadFailRules(_qparser.values(QStringLiteral("fail")), "fail", "code", _stOptions.vecFailRules, _qstrError);
+}
 }  // namespace
 
 bool ParsePubSimOptions(const QStringList& _qstrlstArgs, PubSimOptions& _stOptions, QString& _qstrError)
 {
-    QCommandLineParser qparser;
-    AddOptions(qparser);
-    const SimArgsResult eResult = ParseSimulatorArgs(qparser, _qstrlstArgs, _stOptions.qstrHelpText, _qstrError);
-    _stOptions.blHelp = eResult == SimArgsResult::Help;
-    if (eResult != SimArgsResult::Values)
-        return eResult == SimArgsResult::Help;
-    ReadFolders(qparser, _stOptions);
-    _stOptions.qstrPublisher = qparser.value(QStringLiteral("publisher"));
-    if (!ReadCount(qparser.value(QStringLiteral("step-ms")), 0, _stOptions.iStepMs)) {
-        _qstrError = QStringLiteral("--step-ms takes a whole number of milliseconds");
-        return false;
-    }
-    if (qparser.isSet(QStringLiteral("max-jobs"))
-        && !ReadCount(qparser.value(QStringLiteral("max-jobs")), 1, _stOptions.iMaxJobs)) {
-        _qstrError = QStringLiteral("--max-jobs takes a positive number");
-        return false;
-    }
-    if (qparser.isSet(QStringLiteral("once")))
-        _stOptions.iMaxJobs = 1;
-    return ReadFailRules(qparser.values(QStringLiteral("fail")), "fail", "code", _stOptions.vecFailRules, _qstrError);
+    return ParseSimulatorOptions(_qstrlstArgs, _stOptions, _qstrError, &AddOptions, &ReadValues);
 }
 
 SimArgsResult ParseSimulatorArgs(QCommandLineParser& _qparser, const QStringList& _qlstArgs, QString& _qstrHelpText,

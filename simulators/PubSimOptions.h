@@ -2,6 +2,7 @@
 // fail. Stateless functions; main thread.
 #pragma once
 
+#include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -38,7 +39,6 @@ bool ParseFailRule(const QString& _qstrSpec, PubSimFailRule& _stRule);
 
 // What every simulator's command line shares: parsing with --help and no positional
 // arguments, and wildcard rules "PATTERN[=VALUE]" of a repeatable option.
-class QCommandLineParser;
 enum class SimArgsResult
 {
     Values,  // read the option values
@@ -47,6 +47,20 @@ enum class SimArgsResult
 };
 SimArgsResult ParseSimulatorArgs(QCommandLineParser& _qparser, const QStringList& _qlstArgs, QString& _qstrHelpText,
                                  QString& _qstrError);
+// The whole parse of a simulator's command line: its options added by _add, --help
+// and positional arguments handled, its values read by _read (parser, options, error).
+template <class Options, class AddOptions, class ReadValues>
+bool ParseSimulatorOptions(const QStringList& _qlstArgs, Options& _stOptions, QString& _qstrError,
+                           AddOptions _add, ReadValues _read)
+{
+    QCommandLineParser qparser;
+    _add(qparser);
+    const SimArgsResult eResult = ParseSimulatorArgs(qparser, _qlstArgs, _stOptions.qstrHelpText, _qstrError);
+    _stOptions.blHelp = eResult == SimArgsResult::Help;
+    if (eResult != SimArgsResult::Values)
+        return eResult == SimArgsResult::Help;
+    return _read(qparser, _stOptions, _qstrError);
+}
 // _szOption and _szValueName name the option in the refusal: "--fail takes pattern[=code]".
 bool ReadFailRules(const QStringList& _qlstSpecs, const char* _szOption, const char* _szValueName,
                    QVector<PubSimFailRule>& _vecRules, QString& _qstrError);

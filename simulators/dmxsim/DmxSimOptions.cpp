@@ -115,13 +115,7 @@ bool ReadValues(const QCommandLineParser& _qparser, DmxSimOptions& _stOptions, Q
 
 bool ParseDmxSimOptions(const QStringList& _qlstArgs, DmxSimOptions& _stOptions, QString& _qstrError)
 {
-    QCommandLineParser qparser;
-    AddOptions(qparser);
-    const SimArgsResult eResult = ParseSimulatorArgs(qparser, _qlstArgs, _stOptions.qstrHelpText, _qstrError);
-    _stOptions.blHelp = eResult == SimArgsResult::Help;
-    if (eResult != SimArgsResult::Values)
-        return eResult == SimArgsResult::Help;
-    return ReadValues(qparser, _stOptions, _qstrError);
+    return ParseSimulatorOptions(_qlstArgs, _stOptions, _qstrError, &AddOptions, &ReadValues);
 }
 
 bool ParseDmxSimInks(const QString& _qstrSpec, QVector<DmxSimInk>& _vecInks)

@@ -110,13 +110,7 @@ bool ReadValues(const QCommandLineParser& _qparser, OdaSimOptions& _stOptions, Q
 
 bool ParseOdaSimOptions(const QStringList& _qlstArgs, OdaSimOptions& _stOptions, QString& _qstrError)
 {
-    QCommandLineParser qparser;
-    AddOptions(qparser);
-    const SimArgsResult eResult = ParseSimulatorArgs(qparser, _qlstArgs, _stOptions.qstrHelpText, _qstrError);
-    _stOptions.blHelp = eResult == SimArgsResult::Help;
-    if (eResult != SimArgsResult::Values)
-        return eResult == SimArgsResult::Help;
-    return ReadValues(qparser, _stOptions, _qstrError);
+    return ParseSimulatorOptions(_qlstArgs, _stOptions, _qstrError, &AddOptions, &ReadValues);
 }
 
 bool ParseOdaSimPool(const QString& _qstrSpec, OdaSimPool& _stPool)

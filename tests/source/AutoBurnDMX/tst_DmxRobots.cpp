@@ -6,24 +6,9 @@
 #include <QtTest>
 
 #include "CLS_StdioHost.h"
+#include "TestFiles.h"
 #include "DMX/CLS_AutoDMX_Twelve.h"
 #include "DMX/DmxService.h"
-
-namespace
-{
-bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
-{
-    QDir().mkpath(QFileInfo(_qstrPath).path());
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
-}
-
-QString ReadText(const QString& _qstrPath)
-{
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfile.readAll()) : QString();
-}
-}  // namespace
 
 class tst_DmxRobots : public QObject
 {
@@ -50,7 +35,8 @@ class tst_DmxRobots : public QObject
         const QJsonObject qjsonStart{{"CDType", "DVD 4.7GB"}, {"CDTitle", "CASE"}, {"CloseDisc", "NO"},
                                      {"CDCover", m_qstrCover}};
         const QString qstrSrc = m_qstrRun + "/src/";
-        if (!WriteFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')) || !WriteFile(qstrSrc + "案卷/清单.txt", "一、现场照片\n"))
+        if (!WriteTestFile(qstrSrc + "v.mp4", QByteArray(300000, 'v'))
+            || !WriteTestFile(qstrSrc + "案卷/清单.txt", "一、现场照片\n"))
             return -101;
         const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrSrc + "v.mp4"}, {"DesFile", "\\视频\\v.mp4"}},
                                     QJsonObject{{"srcFile", qstrSrc + "案卷/清单.txt"}, {"DesFile", "/案卷/清单.txt"}}};
@@ -116,7 +102,7 @@ private Q_SLOTS:
         const QString qstrAppDir = CLS_StdioHost::MakeAppDir(
             m_qstrRun + "/app", {"/burnhost", "/libBurnModule.so", "/win32_libos.dll", "/BurnModuleFile/DMX/wp_nwc.dll"});
         QVERIFY(!qstrAppDir.isEmpty());
-        QVERIFY(scenario != "printed" || WriteFile(qstrAppDir + "/BurnServerFile/CDCover/封面1.pt", "<template/>"));
+        QVERIFY(scenario != "printed" || WriteTestFile(qstrAppDir + "/BurnServerFile/CDCover/封面1.pt", "<template/>"));
         m_host.Start(m_qstrRun, "0.01", qstrAppDir);
         if (status < 0) {
             QCOMPARE(RunJob("DJ1", kind, iPort), 1);
@@ -143,7 +129,7 @@ private Q_SLOTS:
             QCOMPARE(m_host.WaitForReply("BurnStatusReply", "DJ2").value("status").toInt(), 3);
             return;
         }
-        const QString qstrResult = ReadText(m_qstrRun + "/out/DJ1.result.txt");
+        const QString qstrResult = QString::fromUtf8(ReadTestFile(m_qstrRun + "/out/DJ1.result.txt"));
         if (status == 4) {
             QVERIFY2(qjsonFinal.value("errLogs").toString().contains(errMsg), qPrintable(qstrResult));
             return;

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 
 #include "CLS_StdioHost.h"
+#include "TestFiles.h"
 #include "Oda/OdaService.h"
 #include "TestBroker.h"
 
@@ -16,18 +17,6 @@ namespace
 {
 constexpr int n_WaitMs = 30000;
 
-bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
-{
-    QDir().mkpath(QFileInfo(_qstrPath).path());
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
-}
-
-QString ReadText(const QString& _qstrPath)
-{
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfile.readAll()) : QString();
-}
 }  // namespace
 
 class tst_OdaArchive : public QObject
@@ -135,8 +124,8 @@ private Q_SLOTS:
         const QJsonObject qjsonStart{{"CDType", "DVD"}, {"CDTitle", "CASE"}, {"CDCover", cover}, {"CopyCount", 2}};
         QCOMPARE(m_host.Ask("StartBurn", "OA_01", qjsonStart).value("ret").toInt(), 0);
         const QString qstrSrc = m_qstrRun + "/src/";
-        QVERIFY(WriteFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')));
-        QVERIFY(WriteFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
+        QVERIFY(WriteTestFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')));
+        QVERIFY(WriteTestFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
         const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrSrc + "v.mp4"}, {"DesFile", videoDst}},
                                     QJsonObject{{"srcFile", qstrSrc + "案卷"}, {"DesFile", "/案卷"}}};
         const QJsonObject qjsonAdded = m_host.Ask("AddFile", "OA_01", {{"FileList", qjsonFiles}});
@@ -159,7 +148,7 @@ private Q_SLOTS:
         const QJsonObject qjsonFinal = m_host.WaitForReply("BurnStatusReply", "OA_01");
         QCOMPARE(qjsonFinal.value("status").toInt(), status);
         QCOMPARE(qjsonFinal.value("errMsg").toString(), errMsg);
-        const QString qstrResult = ReadText(m_qstrRun + "/pool/OA_01.result.txt");
+        const QString qstrResult = QString::fromUtf8(ReadTestFile(m_qstrRun + "/pool/OA_01.result.txt"));
         const QRegularExpression qregLabel("^TASK=(CASE\\d{14}\\d{3}_01)\n");
         QVERIFY2(qregLabel.match(qstrResult).hasMatch(), qPrintable(qstrResult));
         QVERIFY2(qstrResult.contains(QString("BURN_TYPE=%1\nCOPIES=2\n").arg(cover.isEmpty() ? 1 : 2)),

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "FileOpt/FileCopy.h"
+#include "TestFiles.h"
 
 namespace
 {
@@ -20,17 +21,6 @@ QByteArray Pattern(qint64 _llSize)
     return qbaData;
 }
 
-bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaData)
-{
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaData) == _qbaData.size();
-}
-
-QByteArray ReadFile(const QString& _qstrPath)
-{
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray("<unreadable>");
-}
 }  // namespace
 
 Q_DECLARE_METATYPE(FileCopyMethod)
@@ -64,21 +54,21 @@ private Q_SLOTS:
         if (scenario == "source is a folder")
             QVERIFY(QDir().mkpath(qstrSrc));
         else if (scenario != "source missing")
-            QVERIFY(WriteFile(qstrSrc, qbaData));
+            QVERIFY(WriteTestFile(qstrSrc, qbaData));
         QVERIFY(QFile::setPermissions(qstrSrc, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup)
                 || scenario == "source missing");
         if (scenario == "destination exists")
-            QVERIFY(WriteFile(qstrDst, "kept"));
+            QVERIFY(WriteTestFile(qstrDst, "kept"));
         FileCopyError stError;
         const bool blCopied = CopyFileContents(qstrSrc, qstrDst, &stError, method);
         QCOMPARE(blCopied, qmapSizes.contains(scenario));
         if (!blCopied) {
             QVERIFY(!stError.qstrText.isEmpty() && stError.iFileError != 0);
             QCOMPARE(QFileInfo::exists(qstrDst), scenario == "destination exists");
-            QVERIFY(scenario != "destination exists" || ReadFile(qstrDst) == "kept");
+            QVERIFY(scenario != "destination exists" || ReadTestFile(qstrDst) == "kept");
             return;
         }
-        QCOMPARE(ReadFile(qstrDst), qbaData);
+        QCOMPARE(ReadTestFile(qstrDst), qbaData);
         QCOMPARE(QFile::permissions(qstrDst), QFile::permissions(qstrSrc));
     }
 

@@ -1,0 +1,23 @@
+// Reading and writing whole files in tests. Stateless; any thread.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+
+// Writes the file, its folders created first; false when anything failed.
+inline bool WriteTestFile(const QString& _qstrPath, const QByteArray& _qbaContent)
+{
+    QDir().mkpath(QFileInfo(_qstrPath).path());
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
+}
+
+// The file's bytes; empty when it cannot be read.
+inline QByteArray ReadTestFile(const QString& _qstrPath)
+{
+    QFile qfile(_qstrPath);
+    return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray();
+}
