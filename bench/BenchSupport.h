@@ -39,6 +39,13 @@ inline qint64 WriteMixedTree(const QString& _qstrTree)
     return llBytes;
 }
 
+// Writes back what earlier runs left dirty, so that each timed copy starts from a
+// quiet disk and is not charged for another's write-back.
+inline void SettleDisk()
+{
+    QProcess::execute(QStringLiteral("sync"), {});
+}
+
 // Seconds the program ran, or -1 when it failed.
 inline double RunProgram(const QString& _qstrProgram, const QStringList& _qlstArgs)
 {

@@ -93,7 +93,6 @@ double CopyTree(FileCopyMethod _eMethod, const QString& _qstrDst)
 
 double CpTree(const QString& _qstrDst)
 {
-    QDir(_qstrDst).removeRecursively();
     const double dSeconds = RunProgram("cp", {"-r", State().qstrTree, _qstrDst});
     QDir(_qstrDst).removeRecursively();
     return dSeconds;
@@ -107,8 +106,10 @@ void BM_AddFile(benchmark::State& _state)
     double dOurs = 0;
     double dCp = 0;
     for (auto _ : _state) {
+        SettleDisk();
         dOurs += OurAddFile();
         QDir(qstrJobDir).removeRecursively();
+        SettleDisk();
         dCp += CpTree(State().qstrPool + "/cp");
     }
     ReportRatio(_state, State().llBytes, "addfile_MiBps", dOurs, "cp_MiBps", dCp);
@@ -123,8 +124,10 @@ void BM_CopyMethod(benchmark::State& _state)
     double dOurs = 0;
     double dCp = 0;
     for (auto _ : _state) {
+        SettleDisk();
         dOurs += CopyTree(eMethod, qstrDst);
         QDir(qstrDst).removeRecursively();
+        SettleDisk();
         dCp += CpTree(State().qstrPool + "/cp");
     }
     ReportRatio(_state, State().llBytes, "method_MiBps", dOurs, "cp_MiBps", dCp);
