@@ -130,9 +130,10 @@ void CLS_AutoDMX_Two::Disconnect()
 
 void CLS_AutoDMX_Two::PrepareShare()
 {
-    QMutexLocker locker(&m_shareMutex);
+    // The share is asked for first: no lock is held while the robot answers.
     if (!GetShareDir())
         return;
+    QMutexLocker locker(&m_shareMutex);
     const QString qstrServerDir = LocalPath(m_qstrShareDir + QStringLiteral("\\BurnServer"));
     if (QFileInfo::exists(qstrServerDir))
         QDir(qstrServerDir).removeRecursively();
@@ -258,8 +259,11 @@ int CLS_AutoDMX_Two::ShareAddFile(const QString& _qstrJobId, const BurnFileTask&
 
 bool CLS_AutoDMX_Two::GetShareDir()
 {
-    if (!m_qstrShareDir.isEmpty())
-        return true;
+    {
+        QMutexLocker locker(&m_shareMutex);
+        if (!m_qstrShareDir.isEmpty())
+            return true;
+    }
     QString qstrReply;
     const int iRet = Send("get", "shares", QString(), n_ShortTimeoutMs, qstrReply);
     if (iRet != 1) {
@@ -271,6 +275,7 @@ bool CLS_AutoDMX_Two::GetShareDir()
         BURN_LOG(n_BurnLogLevel_Error, "[%s] Parameter not found", Utf8(qstrKey).constData());
     if (!stShare.blFound)
         return false;
+    QMutexLocker locker(&m_shareMutex);
     m_qstrShareDir = stShare.qstrDir;
     m_qstrShareUser = stShare.qstrUser;
     m_qstrSharePass = stShare.qstrPass;
@@ -432,13 +437,16 @@ int CLS_AutoDMX_Two::ClearData(QString _qstrJobId)
 
 void CLS_AutoDMX_Two::ForgetShareCopy(const QString& _qstrGuid)
 {
-    if (m_qstrShareDir.isEmpty() || !IsSafeFolderName(_qstrGuid))
-        return;
-    QDir(ShareJobDir(_qstrGuid)).removeRecursively();
+    const QString qstrJobDir = ShareJobDir(_qstrGuid);
+    if (!qstrJobDir.isEmpty() && IsSafeFolderName(_qstrGuid))
+        QDir(qstrJobDir).removeRecursively();
 }
 
 QString CLS_AutoDMX_Two::ShareJobDir(const QString& _qstrGuid) const
 {
+    QMutexLocker locker(&m_shareMutex);
+    if (m_qstrShareDir.isEmpty())
+        return QString();
     return LocalPath(m_qstrShareDir + QStringLiteral("\\BurnServer\\") + _qstrGuid);
 }
 

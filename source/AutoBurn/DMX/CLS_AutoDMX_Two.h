@@ -92,10 +92,11 @@ protected:
     QMap<QString, DMXJobParam> m_qmapJobs;
     std::unique_ptr<QReadWriteLock> m_pStatusLock;
     DMXDevStatus m_stDevStatus;
+    // The share, guarded by m_shareMutex (bus threads copy, the backend's thread cleans).
     QString m_qstrShareDir;
     QString m_qstrShareUser;
     QString m_qstrSharePass;
-    QMutex m_shareMutex;
+    mutable QMutex m_shareMutex;
 
 private:
     static void DMXChangeEventCallBack(const char* _szCmd, const char* _szJson, void* _pContext);
@@ -106,7 +107,8 @@ private:
     bool GetPrintParam(const QString& _qstrCover, const QString& _qstrLabelValues, QJsonObject& _qjsonPrint,
                        BurnResultInfo* _pResult);
     void OnSysLog(const QString& _qstrJson);
-    // The share folder of a job: "<share>\BurnServer\<job id>", a local path.
+    // The share folder of a job: "<share>\BurnServer\<job id>", a local path; empty
+    // while the share is not known.
     QString ShareJobDir(const QString& _qstrGuid) const;
     void Disconnect();
 
