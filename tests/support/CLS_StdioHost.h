@@ -25,6 +25,19 @@ inline int StartSimulator(QProcess& _qproc, const QString& _qstrProgram, const Q
     return qregReady.match(qbaOut).captured(1).toInt();
 }
 
+// Ends a program of the build as an operator would (SIGTERM), so that it leaves what a
+// clean end leaves (coverage counts among it); killed when it does not end in time.
+inline void StopProcess(QProcess& _qproc)
+{
+    if (_qproc.state() == QProcess::NotRunning)
+        return;
+    _qproc.terminate();
+    if (!_qproc.waitForFinished(10000)) {
+        _qproc.kill();
+        _qproc.waitForFinished(5000);
+    }
+}
+
 class CLS_StdioHost
 {
 public:
@@ -55,8 +68,7 @@ public:
     }
     void Stop()
     {
-        m_qproc.kill();
-        m_qproc.waitForFinished(5000);
+        StopProcess(m_qproc);
         m_qbaOut.clear();
     }
     // One request of the job; "MQ" beside the command when given.

@@ -79,8 +79,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_host.Stop();
-        m_qprocSim.kill();
-        m_qprocSim.waitForFinished(5000);
+        StopProcess(m_qprocSim);
     }
 
     void archiveJob_data()
