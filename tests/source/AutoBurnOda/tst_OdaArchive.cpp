@@ -102,11 +102,14 @@ private Q_SLOTS:
             << 4 << qlstOffline + QStringList{"*=both"} << "" << "/v.mp4" << 16 << 3 << "";
         QTest::newRow("destination leaving the pool") << 4 << QStringList() << "" << "/../../v.mp4" << 0 << -1
                                                       << "[Oda][AddFile]目标路径越出任务目录:/../../v.mp4";
+        QTest::newRow("source folder missing") << 4 << QStringList() << "" << "/v.mp4" << 0 << -2
+                                               << "QFileDevice::error=";
     }
     // ApplyBurn to the final BurnStatusReply: the files land in the pool under the job's
     // folder (a source folder with everything below it), the task carries the label list
     // and burn type, the final reply the service's discs or its message; an offline task's
-    // robot status reaches the queue. A destination outside the job's folder copies nothing.
+    // robot status reaches the queue. A destination outside the job's folder (-1) copies
+    // nothing; a failed copy (-2) removes what was copied.
     void archiveJob()
     {
         QFETCH(int, kind);
@@ -124,12 +127,13 @@ private Q_SLOTS:
         QCOMPARE(m_host.Ask("StartBurn", "OA_01", qjsonStart).value("ret").toInt(), 0);
         const QString qstrSrc = m_qstrRun + "/src/";
         QVERIFY(WriteTestFile(qstrSrc + "v.mp4", QByteArray(300000, 'v')));
-        QVERIFY(WriteTestFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
+        QVERIFY(status == -2 || WriteTestFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
         const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrSrc + "v.mp4"}, {"DesFile", videoDst}},
                                     QJsonObject{{"srcFile", qstrSrc + "案卷"}, {"DesFile", "/案卷"}}};
         const QJsonObject qjsonAdded = m_host.Ask("AddFile", "OA_01", {{"FileList", qjsonFiles}});
         if (status < 0) {
-            QCOMPARE(qjsonAdded.value("errMsg").toString(), errMsg);
+            const QString qstrErrMsg = qjsonAdded.value("errMsg").toString();
+            QVERIFY2(qstrErrMsg.startsWith(errMsg), qPrintable(qstrErrMsg));
             QCOMPARE(QDir(m_qstrRun + "/pool").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
             QVERIFY(!QFileInfo::exists(m_qstrRun + "/v.mp4"));
             return;
