@@ -86,8 +86,8 @@ public:
     QJsonObject WaitForReply(const QString& _qstrReplyCmd, const QString& _qstrJobId, int _iWaitMs = 30000)
     {
         QJsonObject qjsonFound;
-        static_cast<void>(QTest::qWaitFor([&] { return !(qjsonFound = FindReply(_qstrReplyCmd, _qstrJobId)).isEmpty(); },
-                                          _iWaitMs));
+        const auto found = [&] { return !(qjsonFound = FindReply(_qstrReplyCmd, _qstrJobId)).isEmpty(); };
+        static_cast<void>(QTest::qWaitFor(found, _iWaitMs));
         return qjsonFound;
     }
     // Sends and waits for the command's reply.

@@ -37,7 +37,8 @@ DmxShare ReadDmxShares(const QString& _qstrReply)
         if (qjsonShare.value(QLatin1String("status")).toInt() == 0 || !blComplete)
             continue;
         stShare.blFound = true;
-        stShare.qstrDir = qjsonShare.value(QLatin1String("addrsrc")).toString().replace(QLatin1Char('/'), QLatin1Char('\\'));
+        stShare.qstrDir = qjsonShare.value(QLatin1String("addrsrc")).toString();
+        stShare.qstrDir.replace(QLatin1Char('/'), QLatin1Char('\\'));
         stShare.qstrUser = qjsonShare.value(QLatin1String("user")).toString();
         stShare.qstrPass = qjsonShare.value(QLatin1String("pass")).toString();
         break;
@@ -184,7 +185,8 @@ QString DmxDepotFilter()
 
 QString DmxLogFilter(const QString& _qstrJobId)
 {
-    return OrderedJsonText({{QStringLiteral("taskId"), _qstrJobId}, {QStringLiteral("slSeverity"), QStringLiteral("1|2")}});
+    return OrderedJsonText(
+        {{QStringLiteral("taskId"), _qstrJobId}, {QStringLiteral("slSeverity"), QStringLiteral("1|2")}});
 }
 
 QString DmxRestartRange(const QString& _qstrJobId)

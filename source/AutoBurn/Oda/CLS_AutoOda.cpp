@@ -254,7 +254,8 @@ int CLS_AutoOda::AddFile(std::string _strJobId, BurnFileTask& _stFileTask, BurnR
                  file.second.c_str());
         return -1;
     }
-    const QString qstrJobDir = QString::fromStdString(stJob->stPoolCodeInfo->m_strVolPath) + QLatin1Char('/') + qstrJobId;
+    const QString qstrJobDir =
+        QString::fromStdString(stJob->stPoolCodeInfo->m_strVolPath) + QLatin1Char('/') + qstrJobId;
     QSet<QString> qsetKnownDirs;  // asked once per folder, not once per file
     for (const auto& file : ExpandFolders(_stFileTask)) {
         const QString qstrDst = qstrJobDir + QLatin1Char('/') + file.second;
@@ -351,7 +352,8 @@ int CLS_AutoOda::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
     }
     const OdaBurnParam& stParam = stJob->stBurnParam;
     const QString qstrPoolPath =
-        QLatin1Char('/') + QString::fromStdString(stJob->stPoolCodeInfo->m_strPoolCodeName) + QLatin1Char('/') + qstrJobId;
+        QLatin1Char('/') + QString::fromStdString(stJob->stPoolCodeInfo->m_strPoolCodeName) + QLatin1Char('/')
+        + qstrJobId;
     SaveJobInfo(qstrJobId, QStringLiteral("PoolPath"), qstrPoolPath);
     EditJobInfo(qstrJobId, [&](OdaJobInfo& _stJob) { _stJob.stBurnParam.m_strPoolPath = qstrPoolPath.toStdString(); });
     const QString qstrLabel = QString::fromStdString(stParam.m_strDiscLabel);
@@ -477,8 +479,8 @@ bool CLS_AutoOda::FindJob(QString _qstrJobId, QString _qstrDiscLabel)
     }
     BURN_LOG(n_BurnLogLevel_Info, "FindJob job=%s, discLabel=%s", Utf8(_qstrJobId).constData(),
              Utf8(_qstrDiscLabel).constData());
-    const QString qstrReply =
-        CallService(stJob->iPort, g_szOdaTaskStatePath, OrderedJsonText({{QStringLiteral("discLabel"), _qstrDiscLabel}}));
+    const QString qstrBody = OrderedJsonText({{QStringLiteral("discLabel"), _qstrDiscLabel}});
+    const QString qstrReply = CallService(stJob->iPort, g_szOdaTaskStatePath, qstrBody);
     if (qstrReply.isEmpty()) {
         BURN_LOG(n_BurnLogLevel_Error, "FindJob strWebserviceRet == ");
         return false;

@@ -29,7 +29,8 @@ class tst_DmxRobots : public QObject
     // ApplyBurn to DoBurn of a one-copy job with a file and a folder; the DoBurn reply's "ret".
     int RunJob(const QString& _qstrJobId, int _iKind, int _iPort)
     {
-        const QJsonObject qjsonApply{{"BurnDev", _iKind}, {"CopyCount", 1}, {"serverIP", "127.0.0.1"}, {"DevPort", _iPort}};
+        const QJsonObject qjsonApply{
+            {"BurnDev", _iKind}, {"CopyCount", 1}, {"serverIP", "127.0.0.1"}, {"DevPort", _iPort}};
         if (m_host.Ask("ApplyBurn", _qstrJobId, qjsonApply).value("ret").toInt() != 0)
             return -100;
         const QJsonObject qjsonStart{{"CDType", "DVD 4.7GB"}, {"CDTitle", "CASE"}, {"CloseDisc", "NO"},
@@ -70,7 +71,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("errMsg");
         const QList<QPair<int, QString>> qlstModels{{10, "2"}, {11, "8"}, {9, "12"}};
         for (const auto& model : qlstModels)
-            QTest::addRow("%s drives, burned", qPrintable(model.second)) << model.first << model.second << "" << 3 << "";
+            QTest::addRow("%s drives, burned", qPrintable(model.second))
+                << model.first << model.second << "" << 3 << "";
         QTest::newRow("8 drives, printed") << 11 << "8" << "printed" << 3 << "";
         QTest::newRow("2 drives, cover template missing") << 10 << "2" << "no template" << -1
                                                           << "封面文件不存在:";
@@ -98,8 +100,9 @@ private Q_SLOTS:
         const int iPort = StartDmxSim(drives, qlstArgs);
         QVERIFY(iPort > 0);
         m_qstrCover = scenario == "printed" || scenario == "no template" ? "封面1" : "";
-        const QString qstrAppDir = CLS_StdioHost::MakeAppDir(
-            m_qstrRun + "/app", {"/burnhost", "/libBurnModule.so", "/win32_libos.dll", "/BurnModuleFile/DMX/wp_nwc.dll"});
+        const QStringList qlstAppFiles{"/burnhost", "/libBurnModule.so", "/win32_libos.dll",
+                                       "/BurnModuleFile/DMX/wp_nwc.dll"};
+        const QString qstrAppDir = CLS_StdioHost::MakeAppDir(m_qstrRun + "/app", qlstAppFiles);
         QVERIFY(!qstrAppDir.isEmpty());
         QVERIFY(scenario != "printed" || WriteTestFile(qstrAppDir + "/BurnServerFile/CDCover/封面1.pt", "<template/>"));
         m_host.Start(m_qstrRun, "0.01", qstrAppDir);
@@ -245,7 +248,8 @@ private Q_SLOTS:
         QCOMPARE(stShare.qstrUser, "burn");
         QCOMPARE(stShare.qlstMissingKeys, (QStringList{"user", "pass"}));
         int iUnreadable = 0;
-        const QString qstrDepots = R"([{"dwType":0,"count":7},{"dwType":1,"count":3},{"dwType":2,"count":9},{"count":1}])";
+        const QString qstrDepots =
+            R"([{"dwType":0,"count":7},{"dwType":1,"count":3},{"dwType":2,"count":9},{"count":1}])";
         QCOMPARE(ReadDmxDepotDiscs(qstrDepots, &iUnreadable), 10);
         QCOMPARE(iUnreadable, 1);
     }

@@ -162,7 +162,8 @@ private Q_SLOTS:
         QVERIFY2(qstrResult.contains("FILE=19\t案卷/证据/清单.txt\n"), qPrintable(qstrResult));
         QVERIFY2(qstrResult.contains("LABELS=UpperOne@案件A,UpperTwo@,UpperThree@"), qPrintable(qstrResult));
         QVERIFY2(qstrResult.contains(",DownThree@,DownFour@D4\n"), qPrintable(qstrResult));
-        const QJsonArray qjsonDiscs = QJsonDocument::fromJson(qjsonFinal.value("SDiskPlace").toString().toUtf8()).array();
+        const QByteArray qbaDiscs = qjsonFinal.value("SDiskPlace").toString().toUtf8();
+        const QJsonArray qjsonDiscs = QJsonDocument::fromJson(qbaDiscs).array();
         QCOMPARE(qjsonDiscs.size(), status == 3 ? 2 : 0);
         for (const QJsonValue& qjsonDisc : qjsonDiscs)
             QCOMPARE(qjsonDisc["discLabel"].toString(), qregLabel.match(qstrResult).captured(1));
