@@ -28,9 +28,8 @@ public:
     // A slow device takes that long for every call, once recorded.
     explicit CLS_TestBackend(int _iDelayMs = 0) : m_iDelayMs(_iDelayMs) {}
 
-    // Result and texts of an operation, for one job or (empty job id) for every job.
-    // Unset operations succeed; GetRobotStatus answers as the base does (not offered)
-    // and GetJobStatus -1 until set.
+    // Result and texts of an operation, for one job or (empty job id) for every job. Unset operations
+    // succeed; GetRobotStatus answers as the base does (not offered) and GetJobStatus -1 until set.
     void SetResult(const QString& _qstrOp, int _iRet, const QString& _qstrErrMsg = QString(),
                    const QString& _qstrErrCode = QString(), const QString& _qstrJobId = QString(),
                    const QString& _qstrErrLogs = QString())

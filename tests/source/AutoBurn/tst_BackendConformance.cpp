@@ -38,6 +38,7 @@ private Q_SLOTS:
         m_pTmpDir = std::make_unique<QTemporaryDir>();
         qputenv("TMPDIR", m_pTmpDir->filePath(QStringLiteral("tmp")).toUtf8());
         qputenv("BURNMODULE_PUBLISHER_ROOT", m_pTmpDir->filePath(QStringLiteral("devices")).toUtf8());
+        qputenv("BURNMODULE_SCAN_DRIVES", "0");  // the local drive backend without the machine's drives
         QVERIFY(QDir().mkpath(m_pTmpDir->filePath(QStringLiteral("tmp"))));
         QVERIFY(QDir::setCurrent(m_pTmpDir->path()));
         LogRecorder::clear();
