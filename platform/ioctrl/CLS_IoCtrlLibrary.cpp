@@ -2,6 +2,9 @@
 
 #include "BurnGroupRun.h"
 
+#include <chrono>
+#include <thread>
+
 namespace
 {
 // A JSON string literal of a UTF-8 text.
@@ -30,7 +33,12 @@ std::vector<std::string> ScanDrives()
     std::vector<std::string> vecDrives;
     burn::burn_drive_info* pInfos = nullptr;
     unsigned int uCount = 0;
-    if (burn::burn_drive_scan(&pInfos, &uCount) <= 0)
+    // The scan runs on a thread of libburn and writes into these variables until it
+    // reports an end, so it is asked again until then.
+    int iScan = 0;
+    while ((iScan = burn::burn_drive_scan(&pInfos, &uCount)) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (iScan < 0)
         return vecDrives;
     for (unsigned int uDrive = 0; uDrive < uCount; ++uDrive) {
         char szAddress[BURN_DRIVE_ADR_LEN] = {};
