@@ -11,6 +11,9 @@
 #include <QSqlQuery>
 #include <QWebSocket>
 
+#include "CLS_StdioHost.h"
+#include "TestFiles.h"
+
 namespace
 {
 constexpr int n_TimeoutMs = 20000;
@@ -35,13 +38,6 @@ QString ApplyBurn(const QString& _qstrJobId, const QString& _qstrSender, const Q
 {
     return Text(Request("ApplyBurn", {{"JobId", _qstrJobId}, {"BurnDev", 2}, {"CopyCount", 1}}, _qstrSender,
                         _qstrTimestamp));
-}
-
-bool WriteFile(const QString& _qstrPath, const QByteArray& _qbaContent)
-{
-    QDir().mkpath(QFileInfo(_qstrPath).path());
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
 }
 
 // The "send" message among those the client got that carries the job's ApplyBurnReply.
@@ -75,16 +71,9 @@ class tst_burnhost : public QObject
 {
     Q_OBJECT
 
-    // An application folder of its own with these files of the build's.
     QString MakeAppDir(const QString& _qstrName, const QStringList& _qlstFiles)
     {
-        const QString qstrAppDir = m_qtmpDir.filePath(_qstrName);
-        for (const QString& qstrFile : _qlstFiles) {
-            QDir().mkpath(QFileInfo(qstrAppDir + qstrFile).path());
-            if (!QFile::copy(QCoreApplication::applicationDirPath() + qstrFile, qstrAppDir + qstrFile))
-                return QString();
-        }
-        return qstrAppDir;
+        return CLS_StdioHost::MakeAppDir(m_qtmpDir.filePath(_qstrName), _qlstFiles);
     }
     // The module's reply in the first "send" message of the command on standard output.
     QJsonObject WaitForStdioReply(const QString& _qstrReplyCmd)
@@ -168,8 +157,8 @@ private Q_SLOTS:
         QVERIFY(!qstrAppDir.isEmpty());
         const QString qstrSrc = qstrRun + "/src/";
         const QByteArray qbaVideo(300000, 'v');
-        QVERIFY(WriteFile(qstrSrc + "video.mp4", qbaVideo));
-        QVERIFY(WriteFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
+        QVERIFY(WriteTestFile(qstrSrc + "video.mp4", qbaVideo));
+        QVERIFY(WriteTestFile(qstrSrc + "案卷/证据/清单.txt", "一、现场照片\n"));
         const QString qstrDriveDir = qstrRun + "/drive";
         QVERIFY(QDir().mkpath(qstrDriveDir));
         QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();

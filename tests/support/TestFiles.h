@@ -15,9 +15,10 @@ inline bool WriteTestFile(const QString& _qstrPath, const QByteArray& _qbaConten
     return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
 }
 
-// The file's bytes; empty when it cannot be read.
+// The file's bytes; "<missing>" when it cannot be read, so that no comparison with
+// expected content passes by accident.
 inline QByteArray ReadTestFile(const QString& _qstrPath)
 {
     QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray();
+    return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray("<missing>");
 }

@@ -13,21 +13,10 @@
 #include "LogRecorder.h"
 #include "Primera/CLS_AutoPrimera.h"
 #include "Publisher/PublisherFolders.h"
+#include "TestFiles.h"
 
 namespace
 {
-QByteArray ReadBytes(const QString& _qstrPath)
-{
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray("<missing>");
-}
-
-bool WriteBytes(const QString& _qstrPath, const QByteArray& _qbaContent)
-{
-    QDir().mkpath(QFileInfo(_qstrPath).absolutePath());
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::WriteOnly) && qfile.write(_qbaContent) == _qbaContent.size();
-}
 
 constexpr int n_Epson = 0;
 constexpr int n_Primera = 1;
@@ -137,7 +126,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, labelRequest);
         QFETCH(QByteArray, label);
         if (!statusFile.isNull())
-            QVERIFY(WriteBytes(m_qstrOrderDir + QStringLiteral("TDBStatus.txt"), statusFile));
+            QVERIFY(WriteTestFile(m_qstrOrderDir + QStringLiteral("TDBStatus.txt"), statusFile));
         auto pBackend = MakeBackend(vendor, m_qstrOrderDir);
         const QString qstrJob = args[0];
         const std::string strJob = qstrJob.toStdString();
@@ -153,19 +142,19 @@ private Q_SLOTS:
         QVERIFY(stTask.vecFiles.empty());
         expected.replace("%APP%", QCoreApplication::applicationDirPath().replace('/', '\\').toUtf8());
         expected.replace("%WORK%", WorkFile(qstrJob, "").replace('/', '\\').toUtf8());
-        QCOMPARE(ReadBytes(WorkFile(qstrJob, s_arrOrderExt[vendor])), expected);
+        QCOMPARE(ReadTestFile(WorkFile(qstrJob, s_arrOrderExt[vendor])), expected);
         const QString qstrLabel = WorkFile(qstrJob, vendor == n_Epson ? ".data" : ".dat");
         const QByteArray qbaEarlier(4096, 'x');
-        QVERIFY(WriteBytes(qstrLabel, qbaEarlier));
+        QVERIFY(WriteTestFile(qstrLabel, qbaEarlier));
         QCOMPARE(pBackend->WriteLabel(strJob, labelRequest.toStdString(), nullptr), 0);
-        QCOMPARE(ReadBytes(qstrLabel), label.isNull() ? qbaEarlier : label);
+        QCOMPARE(ReadTestFile(qstrLabel), label.isNull() ? qbaEarlier : label);
 
         const QString qstrOrder = m_qstrOrderDir + qstrJob + s_arrOrderExt[vendor];
         QCOMPARE(pBackend->DoBurn(strJob, nullptr), 0);
-        QCOMPARE(ReadBytes(qstrOrder), expected);
-        QVERIFY(WriteBytes(qstrOrder, "STALE ORDER\r\n"));
+        QCOMPARE(ReadTestFile(qstrOrder), expected);
+        QVERIFY(WriteTestFile(qstrOrder, "STALE ORDER\r\n"));
         QCOMPARE(pBackend->DoBurn(strJob, nullptr), 0);
-        QCOMPARE(ReadBytes(qstrOrder), expected);
+        QCOMPARE(ReadTestFile(qstrOrder), expected);
 
         const QString qstrBrand = vendor == n_Epson ? "Epson" : "Primera";
         BurnFileTask stFailed{"F", {}};
@@ -207,7 +196,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(m_qstrOrderDir));
         for (const QString& qstrExt : files) {
             const QString qstrFileExt = qstrExt == "order" ? QString(s_arrOrderExt[vendor]) : qstrExt;
-            QVERIFY(WriteBytes(m_qstrOrderDir + jobId + qstrFileExt, "JOB\r\n"));
+            QVERIFY(WriteTestFile(m_qstrOrderDir + jobId + qstrFileExt, "JOB\r\n"));
         }
         QCOMPARE(MakeBackend(vendor, m_qstrOrderDir)->GetJobStatus(jobId, nullptr), state);
     }
@@ -230,13 +219,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, failedOrder);
         QFETCH(QByteArray, order);
         CLS_AutoEpson epson(m_qstrOrderDir.toStdString());
-        QVERIFY(WriteBytes(m_qstrOrderDir + "TDBStatus.txt", s_szStatusJdf0200));
-        QVERIFY(WriteBytes(m_qstrOrderDir + "J9.err", failedOrder));
+        QVERIFY(WriteTestFile(m_qstrOrderDir + "TDBStatus.txt", s_szStatusJdf0200));
+        QVERIFY(WriteTestFile(m_qstrOrderDir + "J9.err", failedOrder));
         BurnResultInfo stResult;
         QCOMPARE(epson.GetJobStatus("J9", &stResult), order.isNull() ? 4 : 0);
         QCOMPARE(stResult.qstrErrCode, "JDF0200");
-        QCOMPARE(ReadBytes(m_qstrOrderDir + "J9.jdf"), order.isNull() ? "<missing>" : order);
-        QCOMPARE(ReadBytes(m_qstrOrderDir + "J9.err"), order.isNull() ? failedOrder : "<missing>");
+        QCOMPARE(ReadTestFile(m_qstrOrderDir + "J9.jdf"), order.isNull() ? "<missing>" : order);
+        QCOMPARE(ReadTestFile(m_qstrOrderDir + "J9.err"), order.isNull() ? failedOrder : "<missing>");
         QVERIFY(!QFile::exists(m_qstrOrderDir + "J9.errjdf"));
     }
 
@@ -250,9 +239,9 @@ private Q_SLOTS:
         std::thread statusThread([&] {
             for (int iRound = 0; iRound < 40; ++iRound) {
                 const QByteArray qbaName = iRound % 2 ? qbaLong : "B";
-                WriteBytes(m_qstrOrderDir + "TDBStatus.txt",
+                WriteTestFile(m_qstrOrderDir + "TDBStatus.txt",
                            "[PUBLISHER1]\r\nNAME=" + qbaName + "\r\n[J9]\r\nERROR=JDF0200");
-                WriteBytes(m_qstrOrderDir + "J9.err", s_szFailedOrder);
+                WriteTestFile(m_qstrOrderDir + "J9.err", s_szFailedOrder);
                 QFile::remove(m_qstrOrderDir + "J9.jdf");
                 epson.GetJobStatus("J9", nullptr);
             }
@@ -262,7 +251,7 @@ private Q_SLOTS:
         QString qstrTorn;
         for (int iOrder = 0; qstrTorn.isEmpty() && (!blDone || iOrder == 0); ++iOrder) {
             epson.StartBurn("K1", "DVD 4.7GB", "T", "", 1, 0, "", "{}", nullptr);
-            const QString qstrOrder = QString::fromUtf8(ReadBytes(WorkFile("K1", ".jdf")));
+            const QString qstrOrder = QString::fromUtf8(ReadTestFile(WorkFile("K1", ".jdf")));
             if (!qregexWhole.match(qstrOrder).hasMatch())
                 qstrTorn = qstrOrder;
         }
@@ -276,10 +265,10 @@ private Q_SLOTS:
     {
         const int iWaitMs = 15000;
         const QString qstrSources = m_pTmpDir->path() + QStringLiteral("/src/");
-        QVERIFY(WriteBytes(qstrSources + "video.mp4", QByteArray(4096, 'v')));
+        QVERIFY(WriteTestFile(qstrSources + "video.mp4", QByteArray(4096, 'v')));
         const QString qstrRoot = m_pTmpDir->path() + QStringLiteral("/pub");
         const QString qstrEpsonDir = EpsonOrderDirUnder(qstrRoot);
-        QVERIFY(WriteBytes(qstrEpsonDir + "TDBStatus.txt", "[PUBLISHER1]\r\nNAME=Old PP\r\n"));
+        QVERIFY(WriteTestFile(qstrEpsonDir + "TDBStatus.txt", "[PUBLISHER1]\r\nNAME=Old PP\r\n"));
         CLS_AutoEpson epson(qstrEpsonDir.toStdString());
         CLS_AutoPrimera primera(PrimeraJobDirUnder(qstrRoot).toStdString());
 
@@ -288,7 +277,7 @@ private Q_SLOTS:
         pubsim.setStandardOutputFile(qstrOutput);
         pubsim.start(PUBSIM_PATH, {"--root", qstrRoot, "--step-ms", "0", "--publisher", "Sim", "--fail",
                                    "EF-*=SIM4711", "--fail", "PF-*"});
-        QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(qstrOutput).startsWith("ready "), iWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(ReadTestFile(qstrOutput).startsWith("ready "), iWaitMs);
         const QStringList qstrlstJobs = {"E-1", "EF-2", "P-3", "PF-4"};
         for (const QString& qstrId : qstrlstJobs) {
             CLS_AutoBase& backend = qstrId.startsWith('E') ? static_cast<CLS_AutoBase&>(epson) : primera;
@@ -314,14 +303,14 @@ private Q_SLOTS:
             const QString qstrDir = blEpson ? qstrEpsonDir : PrimeraJobDirUnder(qstrRoot);
             const QString qstrCode = blEpson ? "SIM4711" : "SIM0001";  // a rule without a code: default
             const QString qstrEnd = blFailed ? "error " + qstrCode : "done";
-            QCOMPARE(ReadBytes(qstrDir + qstrId + ".result.txt"),
+            QCOMPARE(ReadTestFile(qstrDir + qstrId + ".result.txt"),
                      qstrResult.arg(qstrId, blEpson ? "epson" : "primera", qstrEnd, qstrSources).toUtf8());
         }
-        QCOMPARE(ReadBytes(qstrEpsonDir + "TDBStatus.txt"),
+        QCOMPARE(ReadTestFile(qstrEpsonDir + "TDBStatus.txt"),
                  QByteArray("[PUBLISHER1]\r\nNAME=Sim\r\n\r\n[EF-2]\r\nERROR=SIM4711\r\n"));
         pubsim.terminate();
         QVERIFY(pubsim.waitForFinished(iWaitMs));
-        QVERIFY(ReadBytes(qstrOutput).endsWith("\nstopped jobs=6\n"));
+        QVERIFY(ReadTestFile(qstrOutput).endsWith("\nstopped jobs=6\n"));
     }
 
 private:

@@ -11,16 +11,11 @@
 #include "FileOpt/CLS_OperateFile.h"
 #include "JobFolder.h"
 #include "LogRecorder.h"
+#include "TestFiles.h"
 
 namespace
 {
 const char s_szIni[] = "status.ini";
-
-QByteArray ReadBytes(const QString& _qstrPath)
-{
-    QFile qfile(_qstrPath);
-    return qfile.open(QIODevice::ReadOnly) ? qfile.readAll() : QByteArray("<missing>");
-}
 }  // namespace
 
 class tst_CommonFiles : public QObject
@@ -101,7 +96,7 @@ private Q_SLOTS:
         QCOMPARE(iniFile.GetKeys(wstrSection), CIniFileOpt::KeyList({"off", "on", "名称"}));
         QCOMPARE(iniFile.GetSections(), CIniFileOpt::KeyList({strSection}));
         iniFile.ClearFile();
-        QCOMPARE(ReadBytes(s_szIni), QByteArray(""));
+        QCOMPARE(ReadTestFile(s_szIni), QByteArray(""));
     }
 
     // Files are stored and replaced whole, each write logged, file names that would leave the
@@ -111,12 +106,12 @@ private Q_SLOTS:
     {
         const char szSource[] = "source\\CLS_BurnPresenter";
         SaveGatewayJobInfo(szSource, "J1", "ApplyBurn", "{\"title\":\"光盘\"}\n");
-        QCOMPARE(ReadBytes("BurnJob/J1/ApplyBurn"), QString("{\"title\":\"光盘\"}\n").toUtf8());
+        QCOMPARE(ReadTestFile("BurnJob/J1/ApplyBurn"), QString("{\"title\":\"光盘\"}\n").toUtf8());
         SaveGatewayJobInfo(szSource, "J1", "ApplyBurn", "x");
         SaveGatewayJobInfo(szSource, "J1", "AddFile_m1", "");
         QVERIFY(QDir().mkpath("BurnJob/J1/sub"));
         QCOMPARE(QDir("BurnJob/J1").entryList(QDir::Files), QStringList({"AddFile_m1", "ApplyBurn"}));
-        QCOMPARE(ReadBytes("BurnJob/J1/ApplyBurn"), QByteArray("x"));
+        QCOMPARE(ReadTestFile("BurnJob/J1/ApplyBurn"), QByteArray("x"));
         const QString qstrLogged = QStringLiteral("3|source\\CLS_BurnPresenter| SaveJobInfo");  // 3: error
         QVERIFY(LogRecorder::lines().contains(qstrLogged + " Success:[./BurnJob/J1/ApplyBurn]"));
         SaveGatewayJobInfo(szSource, "J1", "../../escaped", "x");
