@@ -317,18 +317,19 @@ int CLS_PmyBsSdk::AddEntry(void* _pTask, const QString& _qstrKind, const char* _
     const QString qstrDst = Text(_szDst);
     if (!pTask || qstrDst.isEmpty() || (_qstrKind != QLatin1String("dir") && qstrSrc.isEmpty()))
         return n_PmyBs_InvalidParam;
-    // The service reads the sources where they are, so they must be there now.
+    // The service reads the sources where they are, so they must be there now. A job's
+    // file list may name a folder: it goes on the disc with everything below it.
     const QFileInfo qfileInfo(qstrSrc);
-    if (_qstrKind == QLatin1String("file") && !qfileInfo.isFile())
-        return qfileInfo.exists() ? n_PmyBs_FileOpenFailed : n_PmyBs_FileNotFound;
-    if (_qstrKind == QLatin1String("tree") && !qfileInfo.isDir())
+    const bool blFile = _qstrKind == QLatin1String("file");
+    const bool blFolder = _qstrKind == QLatin1String("tree") || (blFile && qfileInfo.isDir());
+    if (_qstrKind != QLatin1String("dir") && !qfileInfo.exists())
         return n_PmyBs_FileNotFound;
-    if (_qstrKind == QLatin1String("file") && !qfileInfo.isReadable())
+    if ((blFolder && !qfileInfo.isDir()) || (!blFolder && blFile && !qfileInfo.isReadable()))
         return n_PmyBs_FileOpenFailed;
     const std::lock_guard<std::mutex> lockTask(pTask->mtx);
     if (!pTask->qstrTaskId.isEmpty())
         return n_PmyBs_InvalidParam;
-    pTask->vecEntries.push_back({_qstrKind, qstrSrc, qstrDst, _iFlag});
+    pTask->vecEntries.push_back({blFolder ? QStringLiteral("tree") : _qstrKind, qstrSrc, qstrDst, _iFlag});
     return n_PmyBs_Ok;
 }
 

@@ -147,7 +147,8 @@ void CLS_PmySimulator::Login(QTcpSocket* _pSocket, const QString& _qstrId)
     m_qhashClients[_pSocket].blLoggedIn = true;
     if (blFirst)
         PrintLine("login " + ClientName(_pSocket));
-    _pSocket->write(NwcReplyLine({_qstrId, true, 0, true, QStringLiteral(R"({"session":"%1"})").arg(ClientName(_pSocket))}));
+    const QString qstrSession = QStringLiteral(R"({"session":"%1"})").arg(ClientName(_pSocket));
+    _pSocket->write(NwcReplyLine({_qstrId, true, 0, true, qstrSession}));
     // A client learns the robot's state as soon as it is in.
     _pSocket->write(NwcEventLine(QStringLiteral("RobotStatus"), m_service.RobotStatusJson()));
 }

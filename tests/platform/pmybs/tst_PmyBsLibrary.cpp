@@ -257,8 +257,9 @@ private Q_SLOTS:
         QCOMPARE(m_api.PMYBS_CancleTaskById(m_pLogin, qPrintable(qstrTaskId)), 11002);
         const QString qstrResult = ResultFile(qstrTaskId);
         QFETCH(QString, qstrOutcome);
-        for (const QString& qstrLine : {"OUTCOME=" + qstrOutcome, QString("SUBMITS=1"), QString("LABEL=CASE"),
-                                        QString("FIELD=40\t底"), "FILE=0\t" + m_qtmpDir.filePath("a.txt") + "\t/证据/a.txt"})
+        const QString qstrFile = "FILE=0\t" + m_qtmpDir.filePath("a.txt") + "\t/证据/a.txt";
+        for (const QString& qstrLine :
+             {"OUTCOME=" + qstrOutcome, QString("SUBMITS=1"), QString("LABEL=CASE"), QString("FIELD=40\t底"), qstrFile})
             QVERIFY2(qstrResult.contains("\n" + qstrLine + "\n"), qPrintable(qstrResult));
     }
 
@@ -274,6 +275,8 @@ private Q_SLOTS:
         QCOMPARE(m_api.PMYBS_SetPrintField(pTask, 41, "x"), 11003);
         char szTaskId[40] = {};
         QCOMPARE(m_api.PMYBS_SubmitTask(pTask, szTaskId), 11014);
+        QCOMPARE(m_api.PMYBS_AddTree(pTask, qPrintable(m_qtmpDir.filePath("a.txt")), "/t"), 11010);
+        QCOMPARE(m_api.PMYBS_AddFile(pTask, qPrintable(m_qtmpDir.path()), "/folder"), 0);
         QCOMPARE(m_api.PMYBS_CloseTask(pTask), 0);
         QCOMPARE(m_api.PMYBS_OpenTask(m_pLogin, "NO-SUCH-TASK", &pTask), 11008);
         QCOMPARE(m_api.PMYBS_SetConfig("colour", "1"), 11005);
