@@ -86,6 +86,11 @@ struct NotifyLog
         const std::lock_guard<std::mutex> lock(mtx);
         return qlstMessages.filter(QRegularExpression(QStringLiteral("^%1 ").arg(_chKind)));
     }
+    QString Last(char _chKind)
+    {
+        const QStringList qlstMessages = Messages(_chKind);
+        return qlstMessages.value(qlstMessages.size() - 1);
+    }
     // The task's status codes as they came, one for each change.
     QList<int> Statuses(const QString& _qstrTaskId)
     {
@@ -243,7 +248,7 @@ private Q_SLOTS:
         QVERIFY(!qstrTaskId.isEmpty());
         if (qlstStatuses.last() == 4) {
             // Out of discs: the robot says so and the task waits burning until cancelled.
-            QTRY_VERIFY_WITH_TIMEOUT(m_log.Messages('R').last().contains("\"system_error\":15"), n_WaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(m_log.Last('R').contains("\"system_error\":15"), n_WaitMs);
             QCOMPARE(m_api.PMYBS_CancleTaskById(m_pLogin, qPrintable(qstrTaskId)), 0);
         }
         QTRY_VERIFY_WITH_TIMEOUT(m_log.Statuses(qstrTaskId).endsWith(qlstStatuses.last()), n_WaitMs);
@@ -339,7 +344,7 @@ private Q_SLOTS:
             QCOMPARE(arrResults[iCall], 11000);
             QVERIFY2(arrElapsed[iCall] < n_LongTimeoutMs / 4, qPrintable(QString::number(arrElapsed[iCall])));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.Messages('E').last().contains("disconnected"), n_WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.Last('E').contains("disconnected"), n_WaitMs);
         m_qprocService.waitForFinished(n_WaitMs);
         QCOMPARE(StartService({}, iPort), iPort);
         int iLen = 0;
