@@ -29,8 +29,9 @@ from pathlib import Path
 SCRIPT_REPO = Path(__file__).resolve().parent.parent
 DEFAULT_LIST = Path(__file__).resolve().parent / "faults.txt"
 # Always built besides the test programs: the plug-in, the host, the simulators and the
-# replacement vendor libraries (targets win32_*, wp_nwc), which tests load by file name.
-EXTRA_TARGETS = ("BurnModule", "burnhost", "pubsim", "odasim", "dmxsim", "wp_nwc")
+# replacement vendor libraries (targets win32_*, wp_nwc, PMYBurnSvcSdk), which tests load
+# by file name.
+EXTRA_TARGETS = ("BurnModule", "burnhost", "pubsim", "odasim", "dmxsim", "wp_nwc", "pmysim", "PMYBurnSvcSdk")
 EXTRA_TARGET_PREFIX = "win32_"
 REQUIRED_KEYS = ("fault", "file", "tests", "find", "replace")
 OPTIONAL_KEYS = ("why",)

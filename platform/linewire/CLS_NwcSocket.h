@@ -1,5 +1,5 @@
-// A robot device's TCP connection on POSIX sockets, with a wake-up that ends every wait.
-// Owned by CLS_NwcDevice; its I/O thread connects, reads, closes; callers Send; any Wake.
+// A TCP connection on POSIX sockets, with a wake-up that ends every wait. Owned by one
+// connection of a network library; its I/O thread connects, reads, closes; callers Send; any Wake.
 #pragma once
 
 #include <QByteArray>

@@ -1,5 +1,5 @@
-// The line format between the DMX robot library and a robot: one compact JSON object
-// per line, UTF-8. Shared by wp_nwc.dll and dmxsim. Text in, values out; any thread.
+// The line format between a network library and its peer (a robot, a burn service, a
+// simulator): one compact JSON object per line, UTF-8. Text in, values out; any thread.
 //   request  {"id":<message id>,"method":"get|set|task","class":<name>,"body":<text>}
 //   reply    {"id":<message id>,"ok":true|false,"errId":<int>,"reply":<text>}
 //   event    {"event":<command>,"json":<text>}
