@@ -1,5 +1,7 @@
 #include "CLS_BurnBus.h"
 
+#include <QHash>
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QJsonArray>
@@ -722,6 +724,32 @@ void CLS_BurnBus::UpdateJobInfoByJobId(QString _qstrJobId, QString _qstrDiscLabe
         return;
     }
     pBackend->UpdateJobInfo(_qstrJobId, _qstrDiscLabel, _qstrPath);
+}
+
+void CLS_BurnBus::SetWorkParamWriter(WorkParamWriter _pfnWriter)
+{
+    CLS_AutoBase::InstallWorkParamWriter(_pfnWriter);
+}
+
+int CLS_BurnBus::ReplayCommand(const QString& _qstrCmd, const std::string& _strMsg, QString& _qstrErrCode,
+                               QString& _qstrErrMsg)
+{
+    using Handler = int (CLS_BurnBus::*)(std::string, bool, BurnResultInfo*);
+    static const QHash<QString, Handler> s_qhashHandlers{
+        {QStringLiteral("ApplyBurn"), &CLS_BurnBus::InquestBurnEx},
+        {QStringLiteral("StartBurn"), &CLS_BurnBus::StartBurnEx},
+        {QStringLiteral("AddFile"), &CLS_BurnBus::AddFileEx},
+        {QStringLiteral("WriteLabel"), &CLS_BurnBus::WriteLabelEx},
+        {QStringLiteral("DoBurn"), &CLS_BurnBus::DoBurnEx},
+    };
+    const Handler pfnHandler = s_qhashHandlers.value(_qstrCmd, nullptr);
+    if (!pfnHandler)
+        return n_BurnBusResult_BadRequest;
+    BurnResultInfo stResult;
+    const int iRet = (this->*pfnHandler)(_strMsg, true, &stResult);
+    _qstrErrCode = stResult.qstrErrCode;
+    _qstrErrMsg = stResult.qstrErrMsg;
+    return iRet;
 }
 
 void CLS_BurnBus::SetJobBurning(QString _qstrJobId)

@@ -72,6 +72,13 @@ public:
 
     // Job recovery: hands the job's device details to its backend / puts it under polling.
     void UpdateJobInfoByJobId(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath);
+    // Where the devices' working parameters of a job's steps are recorded (the job store).
+    using WorkParamWriter = void (*)(const QString& _qstrJobId, const QString& _qstrCmd, const QString& _qstrParam);
+    void SetWorkParamWriter(WorkParamWriter _pfnWriter);
+    // Runs a stored command ("ApplyBurn" ... "DoBurn") through its synchronous handler with
+    // its reply; 0 on success, else the result with its error code and text.
+    int ReplayCommand(const QString& _qstrCmd, const std::string& _strMsg, QString& _qstrErrCode,
+                      QString& _qstrErrMsg);
     void SetJobBurning(QString _qstrJobId);
 
     // Copies the job's record; false (and the record untouched) when not registered.

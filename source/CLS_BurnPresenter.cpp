@@ -103,9 +103,52 @@ CommandRoute CommandRouteOf(const QString& _qstrCmd)
 }
 }  // namespace
 
+namespace
+{
+constexpr int n_RecoveryThreads = 8;
+const QHash<QString, const char*> s_qhashReplayFailLines{
+    {QStringLiteral("ApplyBurn"), "[InquestBurnEx Fail][%s][%s]"},
+    {QStringLiteral("StartBurn"), "[StartBurnEx Fail][%s][%s]"},
+    {QStringLiteral("AddFile"), "[AddFileEx Fail][%s][%s]"},
+    {QStringLiteral("WriteLabel"), "[WriteLabelEx Fail][%s][%s]"},
+    {QStringLiteral("DoBurn"), "[DoBurnEx Fail][%s][%s]"},
+};
+
+// The writer the backends record a step's working parameter through.
+void StoreWorkParam(const QString& _qstrJobId, const QString& _qstrCmd, const QString& _qstrParam)
+{
+    BurnMsgInfo stInfo;
+    stInfo.qstrJobId = _qstrJobId;
+    stInfo.qstrCmd = _qstrCmd;
+    stInfo.qstrBurnTempParam = _qstrParam;
+    CLS_DBOperation(s_qstrStoreName).UpdateBurnTempParam(stInfo);
+}
+
+// Hands one stored command to the bus's synchronous handler; false when there is none or
+// the handler refused it (logged with the result's code and text).
+bool ReplayStep(CLS_DBOperation& _dbOperation, const QString& _qstrJobId, const char* _szCmd)
+{
+    const QString qstrCmd = QLatin1String(_szCmd);
+    const QString qstrParam = _dbOperation.GetJobItemParam(_qstrJobId, qstrCmd, 0);
+    if (qstrParam.isEmpty())
+        return false;
+    QString qstrErrCode;
+    QString qstrErrMsg;
+    CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();
+    if (pBus->ReplayCommand(qstrCmd, Utf8(qstrParam).toStdString(), qstrErrCode, qstrErrMsg) == 0)
+        return true;
+    BURN_LOG(n_BurnLogLevel_Error, s_qhashReplayFailLines.value(qstrCmd), Utf8(qstrErrCode).constData(),
+             Utf8(qstrErrMsg).constData());
+    return false;
+}
+}  // namespace
+
 CLS_BurnPresenter::CLS_BurnPresenter(const QString& _qstrCreateText, QObject* _pParent) : QObject(_pParent)
 {
     m_pCleanUpPool = new QThreadPool(this);
+    m_pRecoveryPool = new QThreadPool(this);
+    m_pRecoveryPool->setMaxThreadCount(n_RecoveryThreads);
+    CLS_BurnBus::GetInstance()->SetWorkParamWriter(&StoreWorkParam);
     ReadShellConfig();
     SetupMqProducer(_qstrCreateText);
     ConnectBus();
@@ -128,6 +171,7 @@ CLS_BurnPresenter::~CLS_BurnPresenter()
         m_pMqThread->wait();
         delete m_pMqThread;
     }
+    m_pRecoveryPool->waitForDone();
     delete m_pMqProducer;
     m_pCleanUpPool->waitForDone();
 }
@@ -407,7 +451,46 @@ void CLS_BurnPresenter::SaveJobInfo(QString _qstrJobId, QString _qstrFileName, Q
     SaveGatewayJobInfo(s_szLogSource, _qstrJobId, _qstrFileName, _qstrContent);
 }
 
-void CLS_BurnPresenter::RecoverJobFromDB() {}
+// Host thread, once: unconfirmed replies of finished jobs go out again unchanged, then
+// jobs of the burn service are resumed; jobs of other devices are only logged.
+void CLS_BurnPresenter::RecoverJobFromDB()
+{
+    CLS_DBOperation dbOperation(s_qstrStoreName);
+    for (const QString& qstrResponse : dbOperation.GetUnackedResponses()) {
+        BURN_LOG(n_BurnLogLevel_Info, "[send][%s] ", Utf8(qstrResponse).constData());
+        emit signalModSendMsg(n_OutgoingCode, qstrResponse);
+    }
+    for (const QString& qstrJobId : dbOperation.GetUnfinishedJobs()) {
+        const QJsonObject qjsonApply = QStringToJsonObject(dbOperation.GetApplyBurnParam(qstrJobId, 0));
+        const int iBurnDev = qjsonApply.value(QStringLiteral("BurnDev")).toInt(-1);
+        BURN_LOG(n_BurnLogLevel_Info, "fun=%s, iBurnDev=%d", "CLS_BurnPresenter::RecoverJobFromDB", iBurnDev);
+        if (iBurnDev == n_BurnDev_Primera4200)
+            m_pRecoveryPool->start([this, qstrJobId] { RecoverServiceJob(qstrJobId); });
+    }
+}
+
+// Replays the job's stored commands, or, when the device already took the burn (its
+// task id is the working parameter of "DoBurn"), re-attaches the job and polls it.
+void CLS_BurnPresenter::RecoverServiceJob(const QString& _qstrJobId)
+{
+    CLS_DBOperation dbOperation(s_qstrStoreName);
+    // The queue settings came with the first ApplyBurn; the set-up is made once.
+    const QJsonObject qjsonApplyMsg = QStringToJsonObject(dbOperation.GetApplyBurnParam(_qstrJobId, 1));
+    SetupMqProducer(JsonObjectToString(QJsonObject{{QStringLiteral("param"), qjsonApplyMsg}}));
+    CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();
+    if (!ReplayStep(dbOperation, _qstrJobId, "ApplyBurn"))
+        return;
+    const QString qstrTaskId = dbOperation.GetDoBurnParam(_qstrJobId, 1);
+    if (!qstrTaskId.isEmpty()) {
+        pBus->UpdateJobInfoByJobId(_qstrJobId, qstrTaskId, QString());
+        pBus->SetJobBurning(_qstrJobId);
+        return;
+    }
+    for (const char* szCmd : {"StartBurn", "AddFile", "WriteLabel", "DoBurn"}) {
+        if (!ReplayStep(dbOperation, _qstrJobId, szCmd))
+            return;
+    }
+}
 
 void CLS_BurnPresenter::SlotRecoverJob() {}
 

@@ -69,6 +69,9 @@ private:
     ClientRoute TakeReplyRoute(const QString& _qstrKey);
     void DropJobRoutes(const QString& _qstrJobId);
 
+    // Recovery at start: a job of the burn service, on a recovery thread.
+    void RecoverServiceJob(const QString& _qstrJobId);
+
     // Queue.
     void SetupMqProducer(const QString& _qstrMsg);
     void PublishToMq(const QString& _qstrMsg);
@@ -77,6 +80,7 @@ private:
     CLS_MqHelper* m_pMqProducer = nullptr;
     QMutex m_mutexMqSetup;
     QThread* m_pMqThread = nullptr;
+    QThreadPool* m_pRecoveryPool = nullptr;  // one thread per recovered job; waited for at the end
     std::atomic<bool> m_blStopping{false};
 
     QMutex m_mutexRoute;

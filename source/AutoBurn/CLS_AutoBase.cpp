@@ -6,6 +6,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <atomic>
+
 #include "BurnBackendRegistry.h"
 #include "BurnDefine.h"
 #include "JobFolder.h"
@@ -20,6 +22,7 @@ const char s_szLogSource[] = "source\\AutoBurn\\CLS_AutoBase";
 constexpr int n_StatusPollPauseMs = 60000;
 
 QMutex s_mutexInstances;
+std::atomic<CLS_AutoBase::WorkParamWriter> s_pfnWorkParamWriter{nullptr};
 QMap<int, CLS_AutoBase*> s_qmapInstances;
 }  // namespace
 
@@ -94,6 +97,21 @@ CLS_AutoBase* CLS_AutoBase::InstallInstance(int _iBurnDev, CLS_AutoBase* _pBacke
 void CLS_AutoBase::SaveJobInfo(QString _qstrJobId, QString _qstrFileName, QString _qstrContent)
 {
     WriteJobInfoFile(s_szLogSource, _qstrJobId, _qstrFileName, _qstrContent);
+}
+
+void CLS_AutoBase::InstallWorkParamWriter(WorkParamWriter _pfnWriter)
+{
+    s_pfnWorkParamWriter.store(_pfnWriter);
+}
+
+void CLS_AutoBase::SaveWorkParam(const QString& _qstrJobId, const QString& _qstrCmd, const QString& _qstrParam)
+{
+    const WorkParamWriter pfnWriter = s_pfnWorkParamWriter.load();
+    if (pfnWriter)
+        pfnWriter(_qstrJobId, _qstrCmd, _qstrParam);
+    else
+        BURN_LOG(n_BurnLogLevel_Error, "SaveWorkParam dropped: job=%s cmd=%s", _qstrJobId.toUtf8().constData(),
+                 _qstrCmd.toUtf8().constData());
 }
 
 std::string CLS_AutoBase::MakeJobWorkDir(const std::string& _strJobId)

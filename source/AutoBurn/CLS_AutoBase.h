@@ -71,6 +71,13 @@ public:
     // Stores a file of the job under "./BurnJob/<job id>/"; failures are only logged.
     static void SaveJobInfo(QString _qstrJobId, QString _qstrFileName, QString _qstrContent);
 
+    // What a device keeps of a job's step (a service's task id), recorded by the job
+    // store for recovery at the next start. The gateway installs the writer; without
+    // one the text is dropped. Backends never reach the store themselves.
+    using WorkParamWriter = void (*)(const QString& _qstrJobId, const QString& _qstrCmd, const QString& _qstrParam);
+    static void InstallWorkParamWriter(WorkParamWriter _pfnWriter);
+    static void SaveWorkParam(const QString& _qstrJobId, const QString& _qstrCmd, const QString& _qstrParam);
+
 Q_SIGNALS:
     void signalSendMQToBurnBus(QString _qstrMsg);
 

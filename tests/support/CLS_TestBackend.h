@@ -109,6 +109,10 @@ public:
         return Answer("AdjustPrinter", QString(), {Text(_strReq)}, _pResult);
     }
     int ClearData(QString _qstrJobId) override { return Answer("ClearData", _qstrJobId, {}, nullptr); }
+    bool UpdateJobInfo(QString _qstrJobId, QString _qstrDiscLabel, QString _qstrPath) override
+    {
+        return Answer("UpdateJobInfo", _qstrJobId, {_qstrDiscLabel, _qstrPath}, nullptr) == 0;
+    }
     int StatusPollPauseMs() const override { return 10000; }
 
 private:

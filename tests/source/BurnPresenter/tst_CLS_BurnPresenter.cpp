@@ -9,7 +9,9 @@
 
 #include "BurnDefine.h"
 #include "BurnMessageFormat.h"
+#include "CLS_BurnBus.h"
 #include "CLS_BurnPresenter.h"
+#include "CLS_DBOperation.h"
 #include "CLS_TestBackend.h"
 #include "LogRecorder.h"
 
@@ -49,6 +51,24 @@ QJsonObject Request(const QString& _qstrCmd, const QString& _qstrJobId, const QS
     return QJsonObject{{"token", "tok"},      {"platform", "web"}, {"sender", _qstrSender},
                        {"msgId", _qstrMsgId}, {"cmdtype", "req"},  {"sendSocketID", "S-client"},
                        {"recvSocketID", "S-module"}, {"param", qjsonModule}};
+}
+
+// Records a command of the acknowledged protocol as an earlier run of the gateway did.
+void StoreCommand(CLS_DBOperation& _dbOperation, const QString& _qstrJobId, const QString& _qstrCmd,
+                  QJsonObject _qjsonParam, const QString& _qstrWorkParam = QString())
+{
+    BurnMsgInfo stInfo;
+    stInfo.qstrJobId = _qstrJobId;
+    stInfo.qstrCmd = _qstrCmd;
+    stInfo.qstrMsgId = _qstrCmd + "-" + _qstrJobId;
+    stInfo.qstrHead = Text({{"sender", "client-1"}, {"msgId", stInfo.qstrMsgId}, {"timestamp", "1700000000000"}});
+    _qjsonParam.insert("JobId", _qstrJobId);
+    _qjsonParam.insert("msgId", stInfo.qstrMsgId);
+    stInfo.qstrCmdParam = Text(_qjsonParam);
+    _dbOperation.InsertMsgInfo(stInfo, false);
+    stInfo.qstrBurnTempParam = _qstrWorkParam;
+    if (!_qstrWorkParam.isEmpty())
+        _dbOperation.UpdateBurnTempParam(stInfo);
 }
 
 // A file of a job folder ("<job id>/<name>").
@@ -258,6 +278,55 @@ private Q_SLOTS:
         QVERIFY(LogRecorder::contains("_intType error"));
         m_pPresenter->DealWebSoketMsgAck(71, "not json");
         QVERIFY(LogRecorder::contains("qjsonOdc is Error"));
+    }
+
+    // At start, unconfirmed replies of finished jobs go out again unchanged, in store order;
+    // an unfinished burn-service job (kind 7) is replayed from its last stored commands, or
+    // re-attached to the task the device runs (its DoBurn working parameter) and polled;
+    // a job of another device is left alone.
+    void recovery()
+    {
+        auto* pService = new CLS_TestBackend;  // kept to the end: recovery threads call it
+        CLS_AutoBase::InstallInstance(n_BurnDev_Primera4200, pService);
+        pService->SetJobStatus("RA", n_BurnJobState_Burning);
+        CLS_DBOperation dbOperation(QStringLiteral("BurnModule"));
+        StoreCommand(dbOperation, "RF", "ApplyBurn", {{"BurnDev", n_Kind}});
+        QStringList qlstUnconfirmed;
+        for (const auto& reply : QList<QPair<QString, int>>{{"ApplyBurnReply", -1}, {"BurnStatusReply", 3}}) {
+            BurnMsgInfo stReply;
+            stReply.qstrJobId = "RF";
+            stReply.qstrCmd = reply.first;
+            stReply.iJobState = reply.second;
+            stReply.qstrResponse = Text({{"msgId", "m-RF"}, {"cmd", reply.first}});
+            qlstUnconfirmed << stReply.qstrResponse;
+            dbOperation.InsertResponse(stReply);
+        }
+        for (const char* szJobId : {"RR", "RA"})
+            StoreCommand(dbOperation, szJobId, "ApplyBurn", {{"BurnDev", n_BurnDev_Primera4200}, {"CopyCount", 1}});
+        for (const char* szFile : {"a.mp4", "b.mp4"})
+            StoreCommand(dbOperation, "RR", "AddFile", {{"FileList", QJsonArray{QJsonObject{{"srcFile", szFile}}}}});
+        for (const char* szCmd : {"StartBurn", "WriteLabel", "DoBurn"})
+            StoreCommand(dbOperation, "RR", szCmd, {});
+        StoreCommand(dbOperation, "RA", "DoBurn", {}, "task-9");
+        StoreCommand(dbOperation, "RD", "ApplyBurn", {{"BurnDev", n_BurnDev_DMXTwelve}});
+
+        m_pPresenter->RecoverJobFromDB();
+        QTRY_VERIFY(m_qlstModSent.size() >= 2);
+        QCOMPARE(m_qlstModSent.mid(0, 2), (QList<QPair<int, QString>>{{10110, qlstUnconfirmed.at(0)},
+                                                                       {10110, qlstUnconfirmed.at(1)}}));
+        QTRY_COMPARE(pService->Calls("DoBurn", "RR").size(), 1);
+        QStringList qlstCalls;
+        for (const BackendCall& stCall : pService->Calls())
+            qlstCalls << stCall.qstrOp + ":" + stCall.qstrJobId;
+        QCOMPARE(qlstCalls.filter(":RR"),
+                 (QStringList{"InquestBurn:RR", "StartBurn:RR", "AddFile:RR", "WriteLabel:RR", "DoBurn:RR"}));
+        QCOMPARE(pService->Calls("AddFile", "RR").first().qlstArgs.mid(1), QStringList{"b.mp4>"});
+        QTRY_COMPARE(pService->Calls("UpdateJobInfo", "RA").size(), 1);
+        QCOMPARE(pService->Calls("UpdateJobInfo", "RA").first().qlstArgs, (QStringList{"task-9", ""}));
+        QVERIFY(pService->Calls("DoBurn", "RA").isEmpty());
+        BurnJobInfo stJob;
+        QTRY_VERIFY(CLS_BurnBus::GetInstance()->FindJobInList("RA", stJob) && stJob.iStatus == n_BurnJobState_Burning);
+        QVERIFY(!CLS_BurnBus::GetInstance()->FindJobInList("RD", stJob));
     }
 
     // With "BurnModule" in the shell's "oneInstance" list, messages are wrapped once more in
