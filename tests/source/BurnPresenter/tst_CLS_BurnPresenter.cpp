@@ -281,7 +281,8 @@ private Q_SLOTS:
     }
 
     // At start, unconfirmed replies of finished jobs go out again unchanged, in store order;
-    // an unfinished burn-service job (kind 7) is replayed from its last stored commands, or
+    // an unfinished burn-service job (kind 7) is replayed from its last stored commands up to
+    // a step that fails, or
     // re-attached to the task the device runs (its DoBurn working parameter) and polled;
     // a job of another device is left alone.
     void recovery()
@@ -301,8 +302,11 @@ private Q_SLOTS:
             qlstUnconfirmed << stReply.qstrResponse;
             dbOperation.InsertResponse(stReply);
         }
-        for (const char* szJobId : {"RR", "RA"})
+        for (const char* szJobId : {"RR", "RA", "RS"})
             StoreCommand(dbOperation, szJobId, "ApplyBurn", {{"BurnDev", n_BurnDev_Primera4200}, {"CopyCount", 1}});
+        pService->SetResult("StartBurn", -7, "拒绝", "E-7", "RS");
+        for (const char* szCmd : {"StartBurn", "AddFile", "DoBurn"})
+            StoreCommand(dbOperation, "RS", szCmd, {});
         for (const char* szFile : {"a.mp4", "b.mp4"})
             StoreCommand(dbOperation, "RR", "AddFile", {{"FileList", QJsonArray{QJsonObject{{"srcFile", szFile}}}}});
         for (const char* szCmd : {"StartBurn", "WriteLabel", "DoBurn"})
@@ -321,6 +325,8 @@ private Q_SLOTS:
         QCOMPARE(qlstCalls.filter(":RR"),
                  (QStringList{"InquestBurn:RR", "StartBurn:RR", "AddFile:RR", "WriteLabel:RR", "DoBurn:RR"}));
         QCOMPARE(pService->Calls("AddFile", "RR").first().qlstArgs.mid(1), QStringList{"b.mp4>"});
+        QTRY_COMPARE(pService->Calls("StartBurn", "RS").size(), 1);
+        QVERIFY(pService->Calls("AddFile", "RS").isEmpty());
         QTRY_COMPARE(pService->Calls("UpdateJobInfo", "RA").size(), 1);
         QCOMPARE(pService->Calls("UpdateJobInfo", "RA").first().qlstArgs, (QStringList{"task-9", ""}));
         QVERIFY(pService->Calls("DoBurn", "RA").isEmpty());
