@@ -173,8 +173,7 @@ int CLS_AutoPrimera4200::StartBurn(std::string _strJobId, std::string _strCDType
     pJob->m_bCloseDisc = _strCloseDisc == "YES";
     pJob->m_qstrDiscLabel = QString::fromStdString(_strCDTitle);
     pJob->m_iCopyCount = _iCopies;
-    pJob->m_qstrPrintFile =
-        QString::fromStdString(m_strAppPath) + "/BurnServerFile/CDCover/" + QString::fromStdString(_strCDCover) + ".PTF";
+    pJob->m_qstrPrintFile = QString::fromStdString(m_strAppPath + "/BurnServerFile/CDCover/" + _strCDCover + ".PTF");
     QWriteLocker locker(m_pTaskLock.get());
     m_qmapJobTaskInfo.append(pJob);
     return 0;
