@@ -140,14 +140,18 @@ bool CLS_AutoPrimera4200::Init(BurnResultInfo* _pResult)
 int CLS_AutoPrimera4200::InquestBurn(std::string, int, int, std::string _strReqJson, BurnResultInfo* _pResult)
 {
     const QJsonObject qjsonReq = StringToJsonObject(_strReqJson);
+    const QString qstrIp = qjsonReq.value("serverIP").toString(QStringLiteral("127.0.0.1"));
+    const int iPort = qjsonReq.value("DevPort").toInt(n_DefaultPort);
     {
         QMutexLocker locker(&m_mutexAddress);
-        m_qstrServerIP = qjsonReq.value("serverIP").toString(QStringLiteral("127.0.0.1"));
-        m_iServerPort = qjsonReq.value("DevPort").toInt(n_DefaultPort);
-        _pResult->qstrDevIp = m_qstrServerIP;
-        _pResult->iDevPort = m_iServerPort;
+        m_qstrServerIP = qstrIp;
+        m_iServerPort = iPort;
     }
-    return Init(_pResult) ? 0 : 1;
+    if (!Init(_pResult))
+        return 1;
+    _pResult->qstrDevIp = qstrIp;
+    _pResult->iDevPort = iPort;
+    return 0;
 }
 
 int CLS_AutoPrimera4200::StartBurn(std::string _strJobId, std::string _strCDType, std::string _strCDTitle,
