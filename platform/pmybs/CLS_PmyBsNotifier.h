@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,9 +31,12 @@ public:
     CLS_PmyBsNotifier& operator=(const CLS_PmyBsNotifier&) = delete;
 
     // Replaces the kind's callback (null removes it). After it returns the old one does
-    // not run any more, unless this is called from a callback.
+    // not run any more, unless this is called from a callback. A new robot callback is
+    // handed the last robot status of every login, which it could not have seen.
     void Set(PmyBsNotifyKind _eKind, PFN_PmybsNotify _pfnNotify, void* _pUser);
     void Post(PmyBsNotifyKind _eKind, void* _pLogin, std::string _strJson);
+    // A login that logged out: its robot status is not handed on any more.
+    void Forget(void* _pLogin);
     // Ends the thread; called from a callback, the thread ends after it returns.
     void Stop();
 
@@ -49,11 +53,14 @@ private:
         void* pUser = nullptr;
     };
 
+    // Lock order: m_mtxTargets before m_mtxQueue, never the other way.
+    void Enqueue(Item _stItem);
     void Run();
     void Deliver(const Item& _stItem);
 
     std::mutex m_mtxTargets;
     std::array<Target, 4> m_arrTargets;
+    std::map<void*, std::string> m_mapLastRobot;  // under m_mtxTargets
     std::mutex m_mtxQueue;
     std::condition_variable m_cvQueue;
     std::deque<Item> m_deqItems;

@@ -223,6 +223,7 @@ int CLS_PmyBsSdk::Logout(void* _pLogin)
         m_mapLogins.erase(it);
     }
     pConnection->Close();
+    Notifier().Forget(_pLogin);
     return n_PmyBs_Ok;
 }
 

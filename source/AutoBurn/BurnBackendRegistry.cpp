@@ -6,6 +6,7 @@
 #include "LocalCDRom/CLS_LocalCDRom.h"
 #include "Oda/CLS_AutoOda.h"
 #include "Primera/CLS_AutoPrimera.h"
+#include "Primera4200/CLS_AutoPrimera4200.h"
 
 namespace
 {
@@ -35,6 +36,7 @@ const BurnBackendRow s_arrBackends[] = {
     {n_BurnDev_Primera, &Construct<CLS_AutoPrimera>},
     {n_BurnDev_Oda, &ConstructForKind<CLS_AutoOda>},
     {n_BurnDev_Hms, &ConstructForKind<CLS_AutoOda>},
+    {n_BurnDev_Primera4200, &Construct<CLS_AutoPrimera4200>},
     {n_BurnDev_HmsEx, &ConstructForKind<CLS_AutoOda>},
     {n_BurnDev_DMXTwelve, &ConstructForKind<CLS_AutoDMX_Twelve>},
     {n_BurnDev_DMXTwo, &ConstructForKind<CLS_AutoDMX_Two>},
