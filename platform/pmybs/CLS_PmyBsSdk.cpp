@@ -9,6 +9,7 @@
 #include <map>
 
 #include "CLS_NwcSocket.h"
+#include "PmyBsErrorTexts.h"
 
 namespace
 {
@@ -19,26 +20,6 @@ constexpr int n_TaskIdSize = 40;
 constexpr int n_FieldCount = 40;
 constexpr int n_OnlineTimeoutMs = 1000;
 
-const std::map<int, const char*> s_mapErrorTexts = {
-    {0, "成功"},
-    {11000, "连接刻录服务失败，需确认刻录服务IP端口是否正确，并保证网络通畅"},
-    {11001, "初始化接收服务数据推送模块失败"},
-    {11002, "异常错误"},
-    {11003, "无效参数"},
-    {11004, "解析返回包体失败"},
-    {11005, "无效的系统配置项"},
-    {11006, "输出Buffer长度太小，一般用于获取输出Buffer长度；"},
-    {11007, "不支持该类型的任务"},
-    {11008, "未找到任务"},
-    {11009, "文件不存在"},
-    {11010, "文件打开失败"},
-    {11011, "已登录"},
-    {11012, "未登录"},
-    {11013, "文件传输网络初始化失败"},
-    {11014, "任务中未添加刻录文件"},
-    {11015, "任务数据 Buffer 太长（一般是添加的文件太多导致）"},
-    {11016, "任务关闭失败，刻录源传输中"},
-};
 
 // Task options the service knows, and the range of the numeric ones (empty: any text).
 struct ConfigRule
@@ -124,8 +105,10 @@ PmyBsNotifyKind KindOfEvent(const QString& _qstrEvent)
 
 const char* PmyBsErrorString(int _iErrCode)
 {
-    const auto it = s_mapErrorTexts.find(_iErrCode);
-    return it != s_mapErrorTexts.end() ? it->second : "未知错误";
+    if (_iErrCode == 0)
+        return "成功";
+    const char* szText = FindPmyBsErrorText(_iErrCode);
+    return szText ? szText : "未知错误";
 }
 
 CLS_PmyBsSdk& CLS_PmyBsSdk::Instance()

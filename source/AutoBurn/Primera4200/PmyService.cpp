@@ -3,28 +3,10 @@
 #include <QJsonDocument>
 #include <QMap>
 
+#include "PmyBsErrorTexts.h"
+
 namespace
 {
-const QMap<int, const char*> s_qmapErrorText = {
-    {11000, "连接刻录服务失败，需确认刻录服务IP端口是否正确，并保证网络通畅"},
-    {11001, "初始化接收服务数据推送模块失败"},
-    {11002, "异常错误"},
-    {11003, "无效参数"},
-    {11004, "解析返回包体失败"},
-    {11005, "无效的系统配置项"},
-    {11006, "输出Buffer长度太小，一般用于获取输出Buffer长度；"},
-    {11007, "不支持该类型的任务"},
-    {11008, "未找到任务"},
-    {11009, "文件不存在"},
-    {11010, "文件打开失败"},
-    {11011, "已登录"},
-    {11012, "未登录"},
-    {11013, "文件传输网络初始化失败"},
-    {11014, "任务中未添加刻录文件"},
-    {11015, "任务数据 Buffer 太长（一般是添加的文件太多导致）"},
-    {11016, "任务关闭失败，刻录源传输中"},
-};
-
 // Service task "status_code" -> job state.
 const QMap<int, int> s_qmapTaskState = {{0, -1}, {1, 0}, {2, 2}, {3, 3}, {4, 12}, {5, 4}};
 
@@ -53,7 +35,8 @@ QStringList AreaFields(const QJsonObject& _qjsonLabelInfo, const QString& _qstrA
 
 QString PmyErrorText(int _iCode)
 {
-    return QString::fromUtf8(s_qmapErrorText.value(_iCode, ""));
+    const char* szText = FindPmyBsErrorText(_iCode);
+    return QString::fromUtf8(szText ? szText : "");
 }
 
 int PmyTaskState(int _iStatusCode)
