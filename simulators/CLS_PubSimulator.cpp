@@ -4,6 +4,7 @@
 
 #include "CLS_PubSimFolder.h"
 #include "CLS_PubSimStatusFile.h"
+#include "CLS_SimConsole.h"
 
 namespace
 {
@@ -59,7 +60,7 @@ bool CLS_PubSimulator::Start(QString& _qstrError)
         _qstrError = QStringLiteral("cannot write the status file in %1").arg(m_stOptions.qstrEpsonDir);
         return false;
     }
-    PrintLine(QStringLiteral("ready epson=%1 primera=%2 publisher=%3 step-ms=%4")
+    PrintSimLine(QStringLiteral("ready epson=%1 primera=%2 publisher=%3 step-ms=%4")
                   .arg(m_stOptions.qstrEpsonDir, m_stOptions.qstrPrimeraDir, m_stOptions.qstrPublisher)
                   .arg(m_stOptions.iStepMs));
     return true;
@@ -72,7 +73,7 @@ void CLS_PubSimulator::SlotStop()
     m_blStopped = true;
     m_pEpsonFolder->Stop();
     m_pPrimeraFolder->Stop();
-    PrintLine(QStringLiteral("stopped jobs=%1").arg(m_iJobsEnded));
+    PrintSimLine(QStringLiteral("stopped jobs=%1").arg(m_iJobsEnded));
     emit signalFinished();
 }
 
@@ -85,7 +86,7 @@ void CLS_PubSimulator::SlotStateChanged(const QString& _qstrVendor, const QStrin
                            .arg(_qstrVendor, _qstrJobId, QString::number(_iState), StateName(_iState), _qstrFile);
     if (!_qstrCode.isEmpty())
         qstrLine += QLatin1Char(' ') + _qstrCode;
-    PrintLine(qstrLine);
+    PrintSimLine(qstrLine);
 }
 
 void CLS_PubSimulator::SlotJobEnded()
@@ -93,11 +94,4 @@ void CLS_PubSimulator::SlotJobEnded()
     ++m_iJobsEnded;
     if (m_stOptions.iMaxJobs > 0 && m_iJobsEnded >= m_stOptions.iMaxJobs)
         SlotStop();
-}
-
-void CLS_PubSimulator::PrintLine(const QString& _qstrLine)
-{
-    const QByteArray qbaLine = _qstrLine.toUtf8() + '\n';
-    std::fwrite(qbaLine.constData(), 1, static_cast<size_t>(qbaLine.size()), stdout);
-    std::fflush(stdout);
 }

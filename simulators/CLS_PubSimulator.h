@@ -43,7 +43,6 @@ private Q_SLOTS:
     void SlotJobEnded();
 
 private:
-    void PrintLine(const QString& _qstrLine);
 
     const PubSimOptions m_stOptions;
     std::unique_ptr<CLS_PubSimStatusFile> m_pStatusFile;

@@ -1,10 +1,8 @@
 #include "CLS_DmxSimulator.h"
 
-#include <QSocketNotifier>
 #include <QTcpSocket>
 
 #include <cstdio>
-#include <unistd.h>
 
 #include "NwcWire.h"
 
@@ -20,10 +18,10 @@ CLS_DmxSimulator::CLS_DmxSimulator(const DmxSimOptions& _stOptions, QObject* _pP
     });
     connect(&m_robot, &CLS_DmxSimRobot::signalTaskState, this,
             [this](const QString& _qstrGuid, int _iStatus, const QString& _qstrText) {
-                PrintLine(QStringLiteral("task %1 %2 %3").arg(_qstrGuid).arg(_iStatus).arg(_qstrText));
+                PrintSimLine(QStringLiteral("task %1 %2 %3").arg(_qstrGuid).arg(_iStatus).arg(_qstrText));
             });
     connect(&m_robot, &CLS_DmxSimRobot::signalServiceState, this,
-            [this](const QString& _qstrState) { PrintLine("service " + _qstrState); });
+            [this](const QString& _qstrState) { PrintSimLine("service " + _qstrState); });
     connect(&m_robot, &CLS_DmxSimRobot::signalTaskEnded, this, [this] {
         if (++m_iTasksEnded >= m_stOptions.iMaxTasks && m_stOptions.iMaxTasks > 0)
             QTimer::singleShot(0, this, &CLS_DmxSimulator::SlotStop);
@@ -42,11 +40,14 @@ bool CLS_DmxSimulator::Start(QString& _qstrError)
         _qstrError = m_server.errorString();
         return false;
     }
-    m_pStdinNotifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(m_pStdinNotifier, &QSocketNotifier::activated, this, &CLS_DmxSimulator::ReadStdin);
+    connect(&m_console, &CLS_SimConsole::signalCommand, this, [this](const QString& _qstrLine) {
+        if (!Command(_qstrLine))
+            std::fprintf(stderr, "dmxsim: unknown command \"%s\"\n", qPrintable(_qstrLine));
+    });
+    m_console.Start();
     m_timerStep.start();
     const QString qstrShare = m_stOptions.iDrives == 2 ? " share=" + m_stOptions.qstrShare : QString();
-    PrintLine(QStringLiteral("ready port=%1 drives=%2 discs=%3 step-ms=%4 out=%5%6 service=%7")
+    PrintSimLine(QStringLiteral("ready port=%1 drives=%2 discs=%3 step-ms=%4 out=%5%6 service=%7")
                   .arg(m_server.serverPort())
                   .arg(m_stOptions.iDrives)
                   .arg(m_stOptions.iDiscs)
@@ -60,7 +61,7 @@ bool CLS_DmxSimulator::Command(const QString& _qstrLine)
 {
     const QStringList qlstWords = _qstrLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (qlstWords == QStringList{QStringLiteral("stop")}) {
-        PrintLine(QStringLiteral("stop"));
+        PrintSimLine(QStringLiteral("stop"));
         QTimer::singleShot(0, this, &CLS_DmxSimulator::SlotStop);
         return true;
     }
@@ -71,7 +72,7 @@ bool CLS_DmxSimulator::Command(const QString& _qstrLine)
     if (!blOk || iDiscs < 0)
         return false;
     m_robot.Refill(iDiscs);
-    PrintLine(QStringLiteral("refill %1 discs=%2").arg(iDiscs).arg(m_robot.BlankDiscs()));
+    PrintSimLine(QStringLiteral("refill %1 discs=%2").arg(iDiscs).arg(m_robot.BlankDiscs()));
     return true;
 }
 
@@ -109,22 +110,6 @@ void CLS_DmxSimulator::Broadcast(const QByteArray& _qbaLine)
         pSocket->write(_qbaLine);
 }
 
-void CLS_DmxSimulator::ReadStdin()
-{
-    char arrChunk[4096];
-    const ssize_t llRead = ::read(STDIN_FILENO, arrChunk, sizeof(arrChunk));
-    // Without an input (closed, /dev/null) the robot runs on until a signal.
-    if (llRead <= 0) {
-        m_pStdinNotifier->setEnabled(false);
-        return;
-    }
-    m_qbaStdin.append(arrChunk, static_cast<int>(llRead));
-    for (const QByteArray& qbaLine : TakeNwcLines(m_qbaStdin)) {
-        if (!Command(QString::fromUtf8(qbaLine).trimmed()))
-            std::fprintf(stderr, "dmxsim: unknown command \"%s\"\n", qbaLine.constData());
-    }
-}
-
 void CLS_DmxSimulator::SlotStop()
 {
     if (m_blStopped)
@@ -132,17 +117,10 @@ void CLS_DmxSimulator::SlotStop()
     m_blStopped = true;
     m_timerStep.stop();
     m_server.close();
-    if (m_pStdinNotifier)
-        m_pStdinNotifier->setEnabled(false);
+    m_console.Stop();
     // Over a copy: a client with nothing left to send is dropped from the table at once.
     for (QTcpSocket* pSocket : m_qhashBuffers.keys())
         pSocket->disconnectFromHost();
-    PrintLine(QStringLiteral("stopped tasks=%1").arg(m_iTasksEnded));
+    PrintSimLine(QStringLiteral("stopped tasks=%1").arg(m_iTasksEnded));
     emit signalFinished();
-}
-
-void CLS_DmxSimulator::PrintLine(const QString& _qstrLine)
-{
-    std::fputs(qPrintable(_qstrLine + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
 }

@@ -14,9 +14,10 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include "CLS_SimConsole.h"
+
 #include "CLS_DmxSimRobot.h"
 
-class QSocketNotifier;
 class QTcpSocket;
 
 class CLS_DmxSimulator : public QObject
@@ -41,16 +42,13 @@ private:
     void Serve(QTcpSocket* _pSocket);
     void ReadRequests(QTcpSocket* _pSocket);
     void Broadcast(const QByteArray& _qbaLine);
-    void ReadStdin();
-    void PrintLine(const QString& _qstrLine);
 
     const DmxSimOptions m_stOptions;
     CLS_DmxSimRobot m_robot;
     QTcpServer m_server;
     QTimer m_timerStep;
     QHash<QTcpSocket*, QByteArray> m_qhashBuffers;  // every connected robot client
-    QSocketNotifier* m_pStdinNotifier = nullptr;
-    QByteArray m_qbaStdin;
+    CLS_SimConsole m_console;
     int m_iTasksEnded = 0;
     bool m_blStopped = false;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "CLS_SimConsole.h"
 #include "OdaSimHttp.h"
 
 namespace
@@ -21,7 +22,7 @@ CLS_OdaSimulator::CLS_OdaSimulator(const OdaSimOptions& _stOptions, QObject* _pP
     connect(&m_timerStep, &QTimer::timeout, &m_service, &CLS_OdaSimService::SlotStep);
     connect(&m_service, &CLS_OdaSimService::signalTaskState, this,
             [this](const QString& _qstrLabel, int _iState, const QString& _qstrText) {
-                PrintLine(QStringLiteral("task %1 %2 %3").arg(_qstrLabel).arg(_iState).arg(_qstrText));
+                PrintSimLine(QStringLiteral("task %1 %2 %3").arg(_qstrLabel).arg(_iState).arg(_qstrText));
             });
     connect(&m_service, &CLS_OdaSimService::signalTaskEnded, this, [this] {
         if (++m_iTasksEnded >= m_stOptions.iMaxTasks && m_stOptions.iMaxTasks > 0)
@@ -60,7 +61,7 @@ void CLS_OdaSimulator::Listen()
     for (const OdaSimPool& stPool : m_stOptions.vecPools)
         qlstPools << stPool.qstrCode + QLatin1Char('=') + stPool.qstrFolder;
     m_timerStep.start();
-    PrintLine(QStringLiteral("ready url=http://127.0.0.1:%1 pools=%2 step-ms=%3")
+    PrintSimLine(QStringLiteral("ready url=http://127.0.0.1:%1 pools=%2 step-ms=%3")
                   .arg(m_server.serverPort())
                   .arg(qlstPools.join(QLatin1Char(',')))
                   .arg(m_stOptions.iStepMs));
@@ -108,12 +109,6 @@ void CLS_OdaSimulator::SlotStop()
     m_blStopped = true;
     m_timerStep.stop();
     m_server.close();
-    PrintLine(QStringLiteral("stopped tasks=%1").arg(m_iTasksEnded));
+    PrintSimLine(QStringLiteral("stopped tasks=%1").arg(m_iTasksEnded));
     emit signalFinished();
-}
-
-void CLS_OdaSimulator::PrintLine(const QString& _qstrLine)
-{
-    std::fputs(qPrintable(_qstrLine + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
 }

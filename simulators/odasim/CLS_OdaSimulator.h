@@ -35,7 +35,6 @@ private:
     void Listen();
     void Serve(QTcpSocket* _pSocket);
     void Respond(QTcpSocket* _pSocket, const QByteArray& _qbaResponse);
-    void PrintLine(const QString& _qstrLine);
 
     const OdaSimOptions m_stOptions;
     CLS_OdaSimService m_service;

@@ -1,10 +1,8 @@
 #include "CLS_PmySimulator.h"
 
-#include <QSocketNotifier>
 #include <QTcpSocket>
 
 #include <cstdio>
-#include <unistd.h>
 
 #include "NwcWire.h"
 
@@ -31,13 +29,13 @@ CLS_PmySimulator::CLS_PmySimulator(const PmySimOptions& _stOptions, QObject* _pP
                 Broadcast(NwcEventLine(_qstrEvent, _qstrJson));
             });
     connect(&m_service, &CLS_PmySimService::signalTaskState, this, [this](const PmySimTask& _stTask) {
-        PrintLine(QStringLiteral("task %1 %2 %3 %4 submits=%5")
+        PrintSimLine(QStringLiteral("task %1 %2 %3 %4 submits=%5")
                       .arg(_stTask.qstrId, _stTask.qstrJobId)
                       .arg(_stTask.iStatus)
                       .arg(_stTask.qstrText)
                       .arg(_stTask.iSubmits));
     });
-    connect(&m_service, &CLS_PmySimService::signalLine, this, &CLS_PmySimulator::PrintLine);
+    connect(&m_service, &CLS_PmySimService::signalLine, this, &PrintSimLine);
     connect(&m_service, &CLS_PmySimService::signalTaskEnded, this, [this] {
         if (++m_iTasksEnded >= m_stOptions.iMaxTasks && m_stOptions.iMaxTasks > 0)
             QTimer::singleShot(0, this, &CLS_PmySimulator::SlotStop);
@@ -56,10 +54,13 @@ bool CLS_PmySimulator::Start(QString& _qstrError)
         _qstrError = m_server.errorString();
         return false;
     }
-    m_pStdinNotifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(m_pStdinNotifier, &QSocketNotifier::activated, this, &CLS_PmySimulator::ReadStdin);
+    connect(&m_console, &CLS_SimConsole::signalCommand, this, [this](const QString& _qstrLine) {
+        if (!Command(_qstrLine))
+            std::fprintf(stderr, "pmysim: unknown command \"%s\"\n", qPrintable(_qstrLine));
+    });
+    m_console.Start();
     m_timerStep.start();
-    PrintLine(QStringLiteral("ready port=%1 step-ms=%2 drives=%3 bins=%4 discs=%5 out=%6 login=%7 busy=%8")
+    PrintSimLine(QStringLiteral("ready port=%1 step-ms=%2 drives=%3 bins=%4 discs=%5 out=%6 login=%7 busy=%8")
                   .arg(m_server.serverPort())
                   .arg(m_stOptions.iStepMs)
                   .arg(m_stOptions.iDrives)
@@ -75,7 +76,7 @@ bool CLS_PmySimulator::Command(const QString& _qstrLine)
 {
     const QStringList qlstWords = _qstrLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (qlstWords == QStringList{QStringLiteral("stop")}) {
-        PrintLine(QStringLiteral("stop"));
+        PrintSimLine(QStringLiteral("stop"));
         QTimer::singleShot(0, this, &CLS_PmySimulator::SlotStop);
         return true;
     }
@@ -84,7 +85,7 @@ bool CLS_PmySimulator::Command(const QString& _qstrLine)
         for (auto it = m_service.AllSubmissions().cbegin(); it != m_service.AllSubmissions().cend(); ++it)
             qlstCounts << QStringLiteral("%1=%2").arg(it.key()).arg(it.value());
         qlstCounts.sort();
-        PrintLine((QStringList{QStringLiteral("stats")} + qlstCounts).join(QLatin1Char(' ')));
+        PrintSimLine((QStringList{QStringLiteral("stats")} + qlstCounts).join(QLatin1Char(' ')));
         return true;
     }
     bool blOk = false;
@@ -94,7 +95,7 @@ bool CLS_PmySimulator::Command(const QString& _qstrLine)
     if (!blOk || iDiscs < 0)
         return false;
     m_service.Refill(iDiscs);
-    PrintLine(QStringLiteral("refill %1 discs=%2").arg(iDiscs).arg(m_service.BlankDiscs()));
+    PrintSimLine(QStringLiteral("refill %1 discs=%2").arg(iDiscs).arg(m_service.BlankDiscs()));
     return true;
 }
 
@@ -105,7 +106,7 @@ void CLS_PmySimulator::Serve(QTcpSocket* _pSocket)
     connect(_pSocket, &QTcpSocket::disconnected, this, [this, _pSocket] {
         // Tasks belong to the service, not to the client: they run on without it.
         if (m_qhashClients.value(_pSocket).blLoggedIn)
-            PrintLine("logout " + ClientName(_pSocket));
+            PrintSimLine("logout " + ClientName(_pSocket));
         m_qhashClients.remove(_pSocket);
         _pSocket->deleteLater();
     });
@@ -139,14 +140,14 @@ void CLS_PmySimulator::ReadRequests(QTcpSocket* _pSocket)
 void CLS_PmySimulator::Login(QTcpSocket* _pSocket, const QString& _qstrId)
 {
     if (m_stOptions.blRefuseLogin) {
-        PrintLine("login refused " + ClientName(_pSocket));
+        PrintSimLine("login refused " + ClientName(_pSocket));
         _pSocket->write(NwcReplyLine({_qstrId, false, n_ErrLoginRefused, true, R"({"msg":"登录被拒绝"})"}));
         return;
     }
     const bool blFirst = !m_qhashClients.value(_pSocket).blLoggedIn;
     m_qhashClients[_pSocket].blLoggedIn = true;
     if (blFirst)
-        PrintLine("login " + ClientName(_pSocket));
+        PrintSimLine("login " + ClientName(_pSocket));
     const QString qstrSession = QStringLiteral(R"({"session":"%1"})").arg(ClientName(_pSocket));
     _pSocket->write(NwcReplyLine({_qstrId, true, 0, true, qstrSession}));
     // A client learns the robot's state as soon as it is in.
@@ -162,22 +163,6 @@ void CLS_PmySimulator::Broadcast(const QByteArray& _qbaLine)
     }
 }
 
-void CLS_PmySimulator::ReadStdin()
-{
-    char arrChunk[4096];
-    const ssize_t llRead = ::read(STDIN_FILENO, arrChunk, sizeof(arrChunk));
-    // Without an input (closed, /dev/null) the service runs on until a signal.
-    if (llRead <= 0) {
-        m_pStdinNotifier->setEnabled(false);
-        return;
-    }
-    m_qbaStdin.append(arrChunk, static_cast<int>(llRead));
-    for (const QByteArray& qbaLine : TakeNwcLines(m_qbaStdin)) {
-        if (!Command(QString::fromUtf8(qbaLine).trimmed()))
-            std::fprintf(stderr, "pmysim: unknown command \"%s\"\n", qbaLine.constData());
-    }
-}
-
 void CLS_PmySimulator::SlotStop()
 {
     if (m_blStopped)
@@ -185,16 +170,9 @@ void CLS_PmySimulator::SlotStop()
     m_blStopped = true;
     m_timerStep.stop();
     m_server.close();
-    if (m_pStdinNotifier)
-        m_pStdinNotifier->setEnabled(false);
+    m_console.Stop();
     for (QTcpSocket* pSocket : m_qhashClients.keys())
         pSocket->disconnectFromHost();
-    PrintLine(QStringLiteral("stopped tasks=%1").arg(m_iTasksEnded));
+    PrintSimLine(QStringLiteral("stopped tasks=%1").arg(m_iTasksEnded));
     emit signalFinished();
-}
-
-void CLS_PmySimulator::PrintLine(const QString& _qstrLine)
-{
-    std::fputs(qPrintable(_qstrLine + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
 }

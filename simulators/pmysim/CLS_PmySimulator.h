@@ -16,9 +16,10 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include "CLS_SimConsole.h"
+
 #include "CLS_PmySimService.h"
 
-class QSocketNotifier;
 class QTcpSocket;
 
 class CLS_PmySimulator : public QObject
@@ -50,16 +51,13 @@ private:
     void ReadRequests(QTcpSocket* _pSocket);
     void Login(QTcpSocket* _pSocket, const QString& _qstrId);
     void Broadcast(const QByteArray& _qbaLine);
-    void ReadStdin();
-    void PrintLine(const QString& _qstrLine);
 
     const PmySimOptions m_stOptions;
     CLS_PmySimService m_service;
     QTcpServer m_server;
     QTimer m_timerStep;
     QHash<QTcpSocket*, Client> m_qhashClients;
-    QSocketNotifier* m_pStdinNotifier = nullptr;
-    QByteArray m_qbaStdin;
+    CLS_SimConsole m_console;
     int m_iTasksEnded = 0;
     bool m_blStopped = false;
 };
