@@ -337,7 +337,8 @@ private Q_SLOTS:
         QTRY_VERIFY(CLS_BurnBus::GetInstance()->FindJobInList("RA", stJob) && stJob.iStatus == n_BurnJobState_Burning);
         QVERIFY(!CLS_BurnBus::GetInstance()->FindJobInList("RD", stJob));
         m_pPresenter.reset();  // waits for the recovery threads
-        QVERIFY(pService->Calls("AddFile", "RS").isEmpty());
+        QVERIFY(LogRecorder::contains("CLS_BurnPresenter|[StartBurnEx Fail][E-7][拒绝]"));
+        QVERIFY(!LogRecorder::contains("CLS_BurnPresenter|[AddFileEx Fail]"));
     }
 
     // With "BurnModule" in the shell's "oneInstance" list, messages are wrapped once more in
