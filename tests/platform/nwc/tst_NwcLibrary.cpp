@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QLibrary>
+#include <QScopeGuard>
 
 #include <csignal>
 #include <mutex>
@@ -244,8 +245,15 @@ private Q_SLOTS:
         QFETCH(QString, qstrOutcome);
         m_pDev = m_api.get_dev("127.0.0.1", StartRobot(qlstArgs), 0);
         EventLog stLog;
+        EventLog stLater;
         void* pSub = m_api.set_change_event_call(m_pDev, &EventLog::Record, &stLog);
         QVERIFY(pSub);
+        // The logs live on this stack: no callback may reach them once the test returns.
+        void* pLaterSub = nullptr;
+        const auto unsubscribe = qScopeGuard([&] {
+            m_api.destroy_change_event_call(m_pDev, pSub);
+            m_api.destroy_change_event_call(m_pDev, pLaterSub);
+        });
         QCOMPARE(Call("task", "AddTask", AddTaskBody(qstrGuid, 2, m_qtmpDir.filePath("a.txt"))).iResult, 1);
         const bool blRefill = qlstStatuses.count(4) && qlstStatuses.last() == 14;
         QTRY_VERIFY_WITH_TIMEOUT(stLog.Statuses(qstrGuid).endsWith(blRefill ? 4 : qlstStatuses.last()), n_WaitMs);
@@ -267,8 +275,8 @@ private Q_SLOTS:
         QVERIFY2(qstrResult.contains("\nOUTCOME=" + qstrOutcome + "\n") && qstrResult.contains("\nPRINT=yes\n"),
                  qPrintable(qstrResult));
         // A removed subscription hears nothing more while a remaining one does.
-        EventLog stLater;
-        QVERIFY(m_api.set_change_event_call(m_pDev, &EventLog::Record, &stLater));
+        pLaterSub = m_api.set_change_event_call(m_pDev, &EventLog::Record, &stLater);
+        QVERIFY(pLaterSub);
         QCOMPARE(m_api.destroy_change_event_call(m_pDev, pSub), 1);
         const int iHeard = stLog.Events().size();
         QCOMPARE(Call("task", "GoRunTask", qstrGuid).iResult, 1);
