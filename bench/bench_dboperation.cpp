@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 
 const int n_UnackedJobs = 50;      // finished jobs whose final delivery is unconfirmed
 const int n_UnackedPerJob = 2;     // unconfirmed replies each: 100 in every store
-const int n_RunningJobs = 20;      // unfinished jobs, in every store
+const int n_RunningJobs = 20;      // unfinished jobs with an unconfirmed reply each, in every store
 const int n_ExpiredPerRound = 100;  // jobs the clean-up finds expired in each round
 const char* const s_aszCmds[] = {"ApplyBurn", "StartBurn", "AddFile", "WriteLabel", "DoBurn"};
 
@@ -284,7 +284,7 @@ void BM_ReceiptRatio(benchmark::State& _state)
 }
 BENCHMARK(BM_ReceiptRatio)->Unit(benchmark::kMicrosecond)->MinTime(5.0)->UseRealTime();
 
-// Restart: the unconfirmed replies of finished jobs, on a fresh object.
+// Restart: the unconfirmed replies of finished and running jobs, on a fresh object.
 void BM_GetUnackedResponses(benchmark::State& _state)
 {
     const int iJobs = static_cast<int>(_state.range(0));
@@ -293,7 +293,7 @@ void BM_GetUnackedResponses(benchmark::State& _state)
     for (auto _ : _state) {
         CLS_DBOperation dbOperation(QStringLiteral("BurnModule"));
         const QStringList qstrlstReplies = dbOperation.GetUnackedResponses();
-        if (qstrlstReplies.size() != n_UnackedJobs * n_UnackedPerJob) {
+        if (qstrlstReplies.size() != n_UnackedJobs * n_UnackedPerJob + n_RunningJobs) {
             _state.SkipWithError("wrong number of unconfirmed replies");
             break;
         }

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
+#include <QUrlQuery>
 #include <QWebSocket>
 #include <QWebSocketServer>
 
@@ -38,6 +39,33 @@ QString SendKey(const QJsonObject& _qjsonMsg)
 bool IsSendMessage(const QJsonObject& _qjsonMsg)
 {
     return _qjsonMsg.value(QStringLiteral("cmdtype")).toString() == QLatin1String("send");
+}
+
+bool IsEmpty(const ClientIdentity& _stIdentity)
+{
+    return _stIdentity.qstrToken.isEmpty() && _stIdentity.qstrPlatform.isEmpty() && _stIdentity.qstrSender.isEmpty();
+}
+
+ClientIdentity IdentityOf(const QJsonObject& _qjsonMsg)
+{
+    return {_qjsonMsg.value(QStringLiteral("token")).toString(), _qjsonMsg.value(QStringLiteral("platform")).toString(),
+            _qjsonMsg.value(QStringLiteral("sender")).toString()};
+}
+
+// A client may say who it is when it connects ("ws://host:port/?token=...&platform=...&sender=..."),
+// so that replies held for it reach it before it sends anything.
+ClientIdentity IdentityOf(const QUrl& _qurlRequest)
+{
+    const QUrlQuery qurlQuery(_qurlRequest);
+    return {qurlQuery.queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded),
+            qurlQuery.queryItemValue(QStringLiteral("platform"), QUrl::FullyDecoded),
+            qurlQuery.queryItemValue(QStringLiteral("sender"), QUrl::FullyDecoded)};
+}
+
+bool Names(const MessageAddress& _stAddress, const ClientIdentity& _stIdentity)
+{
+    return (_stAddress.qstrToken.isEmpty() || _stIdentity.qstrToken == _stAddress.qstrToken)
+        && (_stAddress.qsetSenders.isEmpty() || _stAddress.qsetSenders.contains(_stIdentity.qstrSender));
 }
 }  // namespace
 
@@ -101,6 +129,7 @@ void CLS_WebSocketRelay::SlotNewConnection()
         m_qhashClients.insert(pClient, {});
         connect(pClient, &QWebSocket::textMessageReceived, this, &CLS_WebSocketRelay::SlotTextMessage);
         connect(pClient, &QWebSocket::disconnected, this, &CLS_WebSocketRelay::SlotDisconnected);
+        RememberIdentity(pClient, IdentityOf(pClient->requestUrl()));
     }
 }
 
@@ -111,7 +140,7 @@ void CLS_WebSocketRelay::SlotTextMessage(const QString& _qstrText)
     if (ConsumeAck(qjsonMsg))
         return;
     if (pClient)
-        RememberIdentity(pClient, qjsonMsg);
+        RememberIdentity(pClient, IdentityOf(qjsonMsg));
     m_pHost->Deliver(n_CodeMsg, _qstrText);
 }
 
@@ -130,16 +159,27 @@ bool CLS_WebSocketRelay::ConsumeAck(const QJsonObject& _qjsonMsg)
     return true;
 }
 
-void CLS_WebSocketRelay::RememberIdentity(QWebSocket* _pClient, const QJsonObject& _qjsonMsg)
+void CLS_WebSocketRelay::RememberIdentity(QWebSocket* _pClient, const ClientIdentity& _stIdentity)
 {
-    const ClientIdentity stIdentity{_qjsonMsg.value(QStringLiteral("token")).toString(),
-                                    _qjsonMsg.value(QStringLiteral("platform")).toString(),
-                                    _qjsonMsg.value(QStringLiteral("sender")).toString()};
-    if (stIdentity.qstrToken.isEmpty() && stIdentity.qstrPlatform.isEmpty() && stIdentity.qstrSender.isEmpty())
+    if (IsEmpty(_stIdentity))
         return;
     QList<ClientIdentity>& lstIdentities = m_qhashClients[_pClient];
-    if (!lstIdentities.contains(stIdentity))
-        lstIdentities.append(stIdentity);
+    if (lstIdentities.contains(_stIdentity))
+        return;
+    lstIdentities.append(_stIdentity);
+    DeliverHeld(_pClient, _stIdentity);
+}
+
+// "send" messages that went out while none of their clients was connected (a host started
+// again resends before its clients are back) go to the first client they name.
+void CLS_WebSocketRelay::DeliverHeld(QWebSocket* _pClient, const ClientIdentity& _stIdentity)
+{
+    for (PendingSend& stPending : m_qhashPendingSends) {
+        if (stPending.blDelivered || !Names(stPending.stAddress, _stIdentity))
+            continue;
+        _pClient->sendTextMessage(stPending.qstrText);
+        stPending.blDelivered = true;
+    }
 }
 
 void CLS_WebSocketRelay::SlotDisconnected()
@@ -164,10 +204,8 @@ QList<QWebSocket*> CLS_WebSocketRelay::Recipients(const MessageAddress& _stAddre
     QList<QWebSocket*> lstRecipients;
     for (auto it = m_qhashClients.constBegin(); it != m_qhashClients.constEnd(); ++it) {
         const bool blMatch = blNamesNone
-            || std::any_of(it->cbegin(), it->cend(), [&_stAddress](const ClientIdentity& _stIdentity) {
-                   return (_stAddress.qstrToken.isEmpty() || _stIdentity.qstrToken == _stAddress.qstrToken)
-                       && (_stAddress.qsetSenders.isEmpty() || _stAddress.qsetSenders.contains(_stIdentity.qstrSender));
-               });
+            || std::any_of(it->cbegin(), it->cend(),
+                           [&_stAddress](const ClientIdentity& _stIdentity) { return Names(_stAddress, _stIdentity); });
         if (blMatch)
             lstRecipients.append(it.key());
     }
@@ -177,18 +215,21 @@ QList<QWebSocket*> CLS_WebSocketRelay::Recipients(const MessageAddress& _stAddre
 void CLS_WebSocketRelay::SlotOutgoing(QString, int, QString _qstrData)
 {
     const QJsonObject qjsonMsg = ParseObject(_qstrData);
-    for (QWebSocket* pClient : Recipients(AddressOf(qjsonMsg)))
+    const QList<QWebSocket*> lstRecipients = Recipients(AddressOf(qjsonMsg));
+    for (QWebSocket* pClient : lstRecipients)
         pClient->sendTextMessage(_qstrData);
     if (IsSendMessage(qjsonMsg))
-        TrackSend(qjsonMsg, _qstrData);
+        TrackSend(qjsonMsg, _qstrData, !lstRecipients.isEmpty());
 }
 
-void CLS_WebSocketRelay::TrackSend(const QJsonObject& _qjsonMsg, const QString& _qstrText)
+void CLS_WebSocketRelay::TrackSend(const QJsonObject& _qjsonMsg, const QString& _qstrText, bool _blDelivered)
 {
     const QString qstrKey = SendKey(_qjsonMsg);
     PendingSend& stPending = m_qhashPendingSends[qstrKey];
     delete stPending.pTimer;
     stPending.qstrText = _qstrText;
+    stPending.stAddress = AddressOf(_qjsonMsg);
+    stPending.blDelivered = _blDelivered;
     stPending.pTimer = new QTimer(this);
     stPending.pTimer->setSingleShot(true);
     connect(stPending.pTimer, &QTimer::timeout, this, [this, qstrKey] { ReportTimeout(qstrKey); });

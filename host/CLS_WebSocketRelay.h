@@ -1,7 +1,8 @@
 // Relays between WebSocket clients and the host: a text frame is a code-17 request;
 // an outgoing message goes to the clients it names; "send" messages wait for the
-// client's "ack" and are reported delivered (71) or timed out (70); a client that
-// goes away is reported with code 35 once per identity it used.
+// client's "ack" and are reported delivered (71) or timed out (70), and one whose
+// client is not connected is held until it comes back; a client that goes away is
+// reported with code 35 once per identity it used.
 // Lives on the main thread.
 #pragma once
 
@@ -62,13 +63,16 @@ private:
     struct PendingSend
     {
         QString qstrText;
+        MessageAddress stAddress;
+        bool blDelivered = false;  // false: no client it names was there yet
         QTimer* pTimer = nullptr;
     };
 
     bool ConsumeAck(const QJsonObject& _qjsonMsg);
-    void RememberIdentity(QWebSocket* _pClient, const QJsonObject& _qjsonMsg);
+    void RememberIdentity(QWebSocket* _pClient, const ClientIdentity& _stIdentity);
+    void DeliverHeld(QWebSocket* _pClient, const ClientIdentity& _stIdentity);
     QList<QWebSocket*> Recipients(const MessageAddress& _stAddress) const;
-    void TrackSend(const QJsonObject& _qjsonMsg, const QString& _qstrText);
+    void TrackSend(const QJsonObject& _qjsonMsg, const QString& _qstrText, bool _blDelivered);
     void ReportTimeout(const QString& _qstrKey);
 
     CLS_BurnHost* m_pHost;

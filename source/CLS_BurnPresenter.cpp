@@ -126,18 +126,16 @@ void StoreWorkParam(const QString& _qstrJobId, const QString& _qstrCmd, const QS
 
 // Hands one stored command to the bus's synchronous handler; false when there is none or
 // the handler refused it (logged with the result's code and text).
-bool ReplayStep(CLS_DBOperation& _dbOperation, const QString& _qstrJobId, const char* _szCmd)
+bool ReplayStep(const QString& _qstrCmd, const QString& _qstrParam)
 {
-    const QString qstrCmd = QLatin1String(_szCmd);
-    const QString qstrParam = _dbOperation.GetJobItemParam(_qstrJobId, qstrCmd, 0);
-    if (qstrParam.isEmpty())
+    if (_qstrParam.isEmpty())
         return false;
     QString qstrErrCode;
     QString qstrErrMsg;
     CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();
-    if (pBus->ReplayCommand(qstrCmd, Utf8(qstrParam).toStdString(), qstrErrCode, qstrErrMsg) == 0)
+    if (pBus->ReplayCommand(_qstrCmd, Utf8(_qstrParam).toStdString(), qstrErrCode, qstrErrMsg) == 0)
         return true;
-    BURN_LOG(n_BurnLogLevel_Error, s_qhashReplayFailLines.value(qstrCmd), Utf8(qstrErrCode).constData(),
+    BURN_LOG(n_BurnLogLevel_Error, s_qhashReplayFailLines.value(_qstrCmd), Utf8(qstrErrCode).constData(),
              Utf8(qstrErrMsg).constData());
     return false;
 }
@@ -275,7 +273,7 @@ void CLS_BurnPresenter::DealTimestampedMsg(const BurnMsgInfo& _stInfo)
     const QString qstrReceipt = BuildReceipt(_stInfo.qstrHead, _stInfo.qstrJobId, _stInfo.qstrCmd);
     BURN_LOG(n_BurnLogLevel_Info, "[ack][%s] ", Utf8(qstrReceipt).constData());
     emit signalSendMsg(n_ReceiptCode, qstrReceipt);
-    if (!blKnown)
+    if (!blKnown && !HoldWhileRecovering(_stInfo))
         RouteCommand(_stInfo);
 }
 
@@ -464,32 +462,81 @@ void CLS_BurnPresenter::RecoverJobFromDB()
         const QJsonObject qjsonApply = QStringToJsonObject(dbOperation.GetApplyBurnParam(qstrJobId, 0));
         const int iBurnDev = qjsonApply.value(QStringLiteral("BurnDev")).toInt(-1);
         BURN_LOG(n_BurnLogLevel_Info, "fun=%s, iBurnDev=%d", "CLS_BurnPresenter::RecoverJobFromDB", iBurnDev);
-        if (iBurnDev == n_BurnDev_Primera4200)
-            m_pRecoveryPool->start([this, qstrJobId] { RecoverServiceJob(qstrJobId); });
+        if (iBurnDev != n_BurnDev_Primera4200)
+            continue;
+        const ServiceJobReplay stReplay = ReadServiceJob(dbOperation, qstrJobId);
+        {
+            QMutexLocker locker(&m_mutexRecovery);
+            m_qhashHeldCommands.insert(qstrJobId, {});
+        }
+        m_pRecoveryPool->start([this, stReplay] { RecoverServiceJob(stReplay); });
     }
+}
+
+// Read on the host thread before any new message is taken, so that a command the client
+// sends again meanwhile is neither replayed nor lost: it waits for the replay (below).
+CLS_BurnPresenter::ServiceJobReplay CLS_BurnPresenter::ReadServiceJob(CLS_DBOperation& _dbOperation,
+                                                                      const QString& _qstrJobId)
+{
+    ServiceJobReplay stReplay;
+    stReplay.qstrJobId = _qstrJobId;
+    stReplay.qstrApplyMsg = _dbOperation.GetApplyBurnParam(_qstrJobId, 1);
+    stReplay.qstrTaskId = _dbOperation.GetDoBurnParam(_qstrJobId, 1);
+    for (const char* szCmd : {"ApplyBurn", "StartBurn", "AddFile", "WriteLabel", "DoBurn"}) {
+        const QString qstrCmd = QLatin1String(szCmd);
+        stReplay.qlstSteps.append({qstrCmd, _dbOperation.GetJobItemParam(_qstrJobId, qstrCmd, 0)});
+    }
+    return stReplay;
+}
+
+void CLS_BurnPresenter::RecoverServiceJob(const ServiceJobReplay& _stReplay)
+{
+    ReplayServiceJob(_stReplay);
+    EndRecovery(_stReplay.qstrJobId);
 }
 
 // Replays the job's stored commands, or, when the device already took the burn (its
 // task id is the working parameter of "DoBurn"), re-attaches the job and polls it.
-void CLS_BurnPresenter::RecoverServiceJob(const QString& _qstrJobId)
+void CLS_BurnPresenter::ReplayServiceJob(const ServiceJobReplay& _stReplay)
 {
-    CLS_DBOperation dbOperation(s_qstrStoreName);
     // The queue settings came with the first ApplyBurn; the set-up is made once.
-    const QJsonObject qjsonApplyMsg = QStringToJsonObject(dbOperation.GetApplyBurnParam(_qstrJobId, 1));
+    const QJsonObject qjsonApplyMsg = QStringToJsonObject(_stReplay.qstrApplyMsg);
     SetupMqProducer(JsonObjectToString(QJsonObject{{QStringLiteral("param"), qjsonApplyMsg}}));
     CLS_BurnBus* pBus = CLS_BurnBus::GetInstance();
-    if (!ReplayStep(dbOperation, _qstrJobId, "ApplyBurn"))
+    if (!ReplayStep(_stReplay.qlstSteps.first().first, _stReplay.qlstSteps.first().second))
         return;
-    const QString qstrTaskId = dbOperation.GetDoBurnParam(_qstrJobId, 1);
-    if (!qstrTaskId.isEmpty()) {
-        pBus->UpdateJobInfoByJobId(_qstrJobId, qstrTaskId, QString());
-        pBus->SetJobBurning(_qstrJobId);
+    if (!_stReplay.qstrTaskId.isEmpty()) {
+        pBus->UpdateJobInfoByJobId(_stReplay.qstrJobId, _stReplay.qstrTaskId, QString());
+        pBus->SetJobBurning(_stReplay.qstrJobId);
         return;
     }
-    for (const char* szCmd : {"StartBurn", "AddFile", "WriteLabel", "DoBurn"}) {
-        if (!ReplayStep(dbOperation, _qstrJobId, szCmd))
+    for (int iStep = 1; iStep < _stReplay.qlstSteps.size(); ++iStep) {
+        if (!ReplayStep(_stReplay.qlstSteps.at(iStep).first, _stReplay.qlstSteps.at(iStep).second))
             return;
     }
+}
+
+// A new command of a job whose replay runs waits for it: run now, it could reach the
+// device before the job is registered again, or overtake the steps before it.
+bool CLS_BurnPresenter::HoldWhileRecovering(const BurnMsgInfo& _stInfo)
+{
+    QMutexLocker locker(&m_mutexRecovery);
+    auto itHeld = m_qhashHeldCommands.find(_stInfo.qstrJobId);
+    if (itHeld == m_qhashHeldCommands.end())
+        return false;
+    itHeld->append(_stInfo);
+    return true;
+}
+
+void CLS_BurnPresenter::EndRecovery(const QString& _qstrJobId)
+{
+    QList<BurnMsgInfo> qlstHeld;
+    {
+        QMutexLocker locker(&m_mutexRecovery);
+        qlstHeld = m_qhashHeldCommands.take(_qstrJobId);
+    }
+    for (const BurnMsgInfo& stInfo : qlstHeld)
+        RouteCommand(stInfo);
 }
 
 void CLS_BurnPresenter::SlotRecoverJob() {}

@@ -5,6 +5,8 @@
 // the bus thread that emits them, the producer connection on a queue thread.
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QMap>
 #include <QMutex>
 #include <QObject>
@@ -16,6 +18,7 @@
 
 #include "BurnMessageFormat.h"
 
+class CLS_DBOperation;
 class CLS_MqHelper;
 class QThread;
 class QThreadPool;
@@ -69,8 +72,20 @@ private:
     ClientRoute TakeReplyRoute(const QString& _qstrKey);
     void DropJobRoutes(const QString& _qstrJobId);
 
-    // Recovery at start: a job of the burn service, on a recovery thread.
-    void RecoverServiceJob(const QString& _qstrJobId);
+    // Recovery at start: what a job of the burn service replays, read before any new
+    // message is taken; run on a recovery thread. The job's new commands wait until it ends.
+    struct ServiceJobReplay
+    {
+        QString qstrJobId;
+        QString qstrApplyMsg;                     // the first ApplyBurn's whole message
+        QString qstrTaskId;                       // DoBurn's working parameter
+        QList<QPair<QString, QString>> qlstSteps; // command, stored parameters; ApplyBurn first
+    };
+    static ServiceJobReplay ReadServiceJob(CLS_DBOperation& _dbOperation, const QString& _qstrJobId);
+    void RecoverServiceJob(const ServiceJobReplay& _stReplay);
+    void ReplayServiceJob(const ServiceJobReplay& _stReplay);
+    bool HoldWhileRecovering(const BurnMsgInfo& _stInfo);
+    void EndRecovery(const QString& _qstrJobId);
 
     // Queue.
     void SetupMqProducer(const QString& _qstrMsg);
@@ -81,6 +96,8 @@ private:
     QMutex m_mutexMqSetup;
     QThread* m_pMqThread = nullptr;
     QThreadPool* m_pRecoveryPool = nullptr;  // one thread per recovered job; waited for at the end
+    QMutex m_mutexRecovery;
+    QHash<QString, QList<BurnMsgInfo>> m_qhashHeldCommands;  // job under recovery -> its new commands
     std::atomic<bool> m_blStopping{false};
 
     QMutex m_mutexRoute;

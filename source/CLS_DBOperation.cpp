@@ -292,8 +292,8 @@ QStringList CLS_DBOperation::GetUnfinishedJobs()
 QStringList CLS_DBOperation::GetUnackedResponses()
 {
     const QStringList qstrlstJobIds = SelectColumn(
-        QStringLiteral("SELECT * FROM job_table WHERE job_state<>? AND job_finished_ack_receive=? ORDER BY rowid;"),
-        {n_StateRunning, n_AckNone}, "jobid", s_szErrSelectJob);
+        QStringLiteral("SELECT * FROM job_table WHERE job_finished_ack_receive=? ORDER BY rowid;"), {n_AckNone},
+        "jobid", s_szErrSelectJob);
     QStringList qstrlstResponses;
     for (const QString& qstrJobId : qstrlstJobIds)
         qstrlstResponses += SelectColumn(
@@ -375,9 +375,11 @@ bool CLS_DBOperation::InsertJobRowIfNew(const BurnMsgInfo& _stMsgInfo)
         return true;
     }
     const QString qstrCreateTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // The final delivery is unsettled until a report comes, whatever "ret" the first request
+    // carried: a job started as settled would never have its replies resent nor be kept.
     return RunStatement(QStringLiteral("INSERT INTO job_table VALUES(:jobid,:job_state,:job_create_time,"
                                        ":job_finished_ack_receive)"),
-                        {Text(_stMsgInfo.qstrJobId), _stMsgInfo.iJobState, qstrCreateTime, _stMsgInfo.iAck},
+                        {Text(_stMsgInfo.qstrJobId), _stMsgInfo.iJobState, qstrCreateTime, n_AckNone},
                         s_szErrInsertJob);
 }
 

@@ -52,7 +52,9 @@ public:
 
     // Job ids with job_state -1, in store order.
     QStringList GetUnfinishedJobs();
-    // Unconfirmed replies of finished jobs whose final delivery is unconfirmed.
+    // Unconfirmed replies of jobs whose final delivery is not settled: finished jobs whose
+    // end no client confirmed, and jobs still running (a reply recorded just before a crash
+    // went out to nobody, and the job's later end does not make it delivered).
     QStringList GetUnackedResponses();
     // Deletes finished, confirmed jobs created before the UTC date _iDays ago.
     void DeleteExpiredJobs(int _iDays);

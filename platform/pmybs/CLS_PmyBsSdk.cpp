@@ -431,10 +431,10 @@ int CLS_PmyBsSdk::CancelTask(void* _pLogin, const char* _szTaskId)
 
 int CLS_PmyBsSdk::GetTaskStatus(void* _pLogin, const char* _szTaskId, char* _szBuf, int* _piLen)
 {
-    if (!_szTaskId || !*_szTaskId || !_piLen)
+    if (!_szTaskId || !_piLen)
         return n_PmyBs_InvalidParam;
     std::string strReply;
-    const int iResult =
+    const int iResult =  // an empty id asks for every task of the service
         Request(_pLogin, QStringLiteral("GetTaskStatus"), Compact({{"id", Text(_szTaskId)}}), strReply);
     return iResult != n_PmyBs_Ok ? iResult : CopyOut(strReply, _szBuf, _piLen);
 }

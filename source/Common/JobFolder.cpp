@@ -107,6 +107,14 @@ void WriteJobInfoFile(const char* _szLogSource, const QString& _qstrJobId, const
     WriteFile(_szLogSource, n_BurnLogLevel_Info, _qstrJobId, _qstrFileName, _qstrContent);
 }
 
+QString ReadJobInfoFile(const QString& _qstrJobId, const QString& _qstrFileName)
+{
+    if (!IsSafeFolderName(_qstrJobId) || !IsSafeFolderName(_qstrFileName))
+        return QString();
+    QFile qfile(GetJobInfoDir(_qstrJobId) + QLatin1Char('/') + _qstrFileName);
+    return qfile.open(QIODevice::ReadOnly) ? QString::fromUtf8(qfile.readAll()) : QString();
+}
+
 void RemoveJobInfoDir(const char* _szLogSource, const QString& _qstrJobId)
 {
     RemoveDir(_szLogSource, n_BurnLogLevel_Info, _qstrJobId);

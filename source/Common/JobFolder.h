@@ -24,6 +24,9 @@ QString GetJobInfoDir(const QString& _qstrJobId);
 void WriteJobInfoFile(const char* _szLogSource, const QString& _qstrJobId, const QString& _qstrFileName,
                       const QString& _qstrContent);
 
+// The content of one file of the job; empty when there is none or a name is unsafe.
+QString ReadJobInfoFile(const QString& _qstrJobId, const QString& _qstrFileName);
+
 // Removes the job's folder with everything in it.
 void RemoveJobInfoDir(const char* _szLogSource, const QString& _qstrJobId);
 

@@ -10,6 +10,7 @@
 #include "BurnDefine.h"
 #include "BurnLibBinding.h"
 #include "CommonFun.h"
+#include "JobFolder.h"
 #include "ModuleLog.h"
 #include "PmyService.h"
 #include "PublicCommonFun.h"
@@ -254,15 +255,9 @@ int CLS_AutoPrimera4200::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
     }
     if (ConfigureTask(*stJob, _pResult) != 0)
         return 1;
-    char szTaskId[n_PmybsTaskIdSize] = {};
-    const int iRet = PMYBS_SubmitTask(stJob->m_pTask, szTaskId);
-    if (iRet != 0) {
-        BURN_LOG(n_BurnLogLevel_Error, "PMYBS_SubmitTask failed. job=[%s]  errcode=[%d]", _strJobId.c_str(), iRet);
-        ReportSdkError(iRet, _pResult);
+    QString qstrTaskId = SubmittedTask(qstrJobId);
+    if (qstrTaskId.isEmpty() && (qstrTaskId = SubmitTask(*stJob, _pResult)).isEmpty())
         return 1;
-    }
-    szTaskId[n_PmybsTaskIdSize - 1] = '\0';
-    const QString qstrTaskId = QString::fromUtf8(szTaskId);
     // Recovery at the next start re-attaches the job by this id (the store's working
     // parameter of its DoBurn); the job folder keeps a copy for people.
     SaveJobInfo(qstrJobId, QStringLiteral("TaskId"), qstrTaskId);
@@ -275,6 +270,45 @@ int CLS_AutoPrimera4200::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
         }
     }
     return 0;
+}
+
+// A crash between the service taking the task and its id being recorded would burn the job
+// twice when its DoBurn is replayed, so the job folder marks a submission under way and a
+// replayed one takes over the task the service already holds for the job.
+QString CLS_AutoPrimera4200::SubmittedTask(const QString& _qstrJobId)
+{
+    void* pLogin = m_pLoginHandle.load();
+    if (ReadJobInfoFile(_qstrJobId, QStringLiteral("TaskSubmit")).isEmpty() || !pLogin)
+        return QString();
+    int iRet = 0;
+    const QString qstrMsg = AskBuffer(
+        "DoBurn PMYBS_GetTaskStatus!", [&](char* _szBuf, int* _piLen) {
+            return PMYBS_GetTaskStatus(pLogin, "", _szBuf, _piLen);
+        }, &iRet);
+    const PmyTaskReply stReply = ReadPmyTaskStatus(qstrMsg);
+    QString qstrTaskId;
+    for (const PmyTaskStatus& stTask : stReply.vecTasks) {
+        if (stTask.qstrJobId == _qstrJobId)
+            qstrTaskId = stTask.qstrId;
+    }
+    BURN_LOG(n_BurnLogLevel_Info, "DoBurn job=[%s] submitted before: err[%d] task[%s]", Utf8(_qstrJobId).constData(),
+             iRet, Utf8(qstrTaskId).constData());
+    return qstrTaskId;
+}
+
+QString CLS_AutoPrimera4200::SubmitTask(const PMYJobTaskInfo& _stJob, BurnResultInfo* _pResult)
+{
+    SaveJobInfo(_stJob.m_qstrJobId, QStringLiteral("TaskSubmit"), QStringLiteral("submitting"));
+    char szTaskId[n_PmybsTaskIdSize] = {};
+    const int iRet = PMYBS_SubmitTask(_stJob.m_pTask, szTaskId);
+    if (iRet != 0) {
+        BURN_LOG(n_BurnLogLevel_Error, "PMYBS_SubmitTask failed. job=[%s]  errcode=[%d]",
+                 Utf8(_stJob.m_qstrJobId).constData(), iRet);
+        ReportSdkError(iRet, _pResult);
+        return QString();
+    }
+    szTaskId[n_PmybsTaskIdSize - 1] = '\0';
+    return QString::fromUtf8(szTaskId);
 }
 
 int CLS_AutoPrimera4200::ConfigureTask(const PMYJobTaskInfo& _stJob, BurnResultInfo* _pResult)

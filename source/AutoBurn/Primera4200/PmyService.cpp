@@ -60,7 +60,7 @@ PmyTaskReply ReadPmyTaskStatus(const QString& _qstrText)
     for (const QJsonValue& qjsonTask : qjsonMsg.value("tasks").toArray()) {
         const QJsonObject qjsonObj = qjsonTask.toObject();
         stReply.vecTasks.push_back({qjsonObj.value("id").toString(), qjsonObj.value("status_code").toInt(),
-                                    qjsonObj.value("status_string").toString()});
+                                    qjsonObj.value("status_string").toString(), qjsonObj.value("job_id").toString()});
     }
     return stReply;
 }

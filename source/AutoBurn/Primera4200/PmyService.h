@@ -25,6 +25,7 @@ struct PmyTaskStatus
     QString qstrId;
     int iStatusCode = 0;
     QString qstrStatusText;
+    QString qstrJobId;
 };
 
 struct PmyTaskReply

@@ -226,6 +226,15 @@ private Q_SLOTS:
         QVERIFY(!second.UpdateJobInfo("RJ1", qstrTaskId, ""));
         QTRY_COMPARE_WITH_TIMEOUT(second.GetJobStatus("RJ1", &stResult), 3, 20000);
         QCOMPARE(stResult.qstrErrMsg, QString("刻录完成"));
+        // Cut off before the id was recorded, the job replayed from its commands takes over
+        // the task the service holds for it rather than burning it again.
+        QVERIFY(QFile::remove("BurnJob/RJ1/TaskId"));
+        CLS_AutoPrimera4200 third;
+        QCOMPARE(third.InquestBurn("RJ1", 1, 0, strApply, &stResult), 0);
+        QCOMPARE(third.StartBurn("RJ1", "DVD 4.7GB", "R", "", 3, 0, "YES", "", &stResult), 0);
+        QCOMPARE(third.AddFile("RJ1", stFiles, &stResult), 0);
+        QCOMPARE(third.DoBurn("RJ1", &stResult), 0);
+        QCOMPARE(ReadTestFile("BurnJob/RJ1/TaskId"), qstrTaskId.toUtf8());
     }
 
     void readings_data()

@@ -291,6 +291,7 @@ private Q_SLOTS:
     // a job of another device is left alone.
     void recovery()
     {
+        QVERIFY(QFile::remove("burnmodule.db"));  // earlier cases' jobs would be resent too
         auto* pService = new CLS_TestBackend;  // kept to the end: recovery threads call it
         CLS_AutoBase::InstallInstance(n_BurnDev_Primera4200, pService);
         pService->SetJobStatus("RA", n_BurnJobState_Burning);

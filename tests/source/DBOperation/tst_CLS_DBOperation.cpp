@@ -210,7 +210,7 @@ private Q_SLOTS:
 
         CLS_DBOperation dbOperation("BurnModule");
         QCOMPARE(dbOperation.GetUnfinishedJobs(), QStringList({"R", "B"}));
-        const QStringList qstrlstUnacked = {"F1-a", "F1-s", "F1-final", id + "-s", id + "-final"};
+        const QStringList qstrlstUnacked = {"F1-a", "F1-s", "F1-final", "R-a", "R-s", "R-d", id + "-s", id + "-final"};
         QCOMPARE(dbOperation.GetUnackedResponses(), qstrlstUnacked);
         QVERIFY(!dbOperation.IsMsgExist(id, "R"));
         QCOMPARE(dbOperation.GetApplyBurnParam(id, n_DBJobItemColumn_ReqParam), id + "-p");
