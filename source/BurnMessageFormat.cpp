@@ -101,13 +101,18 @@ QString BuildSendMessage(const QString& _qstrHead, const QJsonObject& _qjsonRepl
     return JsonObjectToString(qjsonSend);
 }
 
-QString BuildReceipt(const QString& _qstrHead, const QString& _qstrJobId, const QString& _qstrCmd)
+QString BuildReceipt(const QString& _qstrHead, const QString& _qstrJobId, const QString& _qstrCmd, int _iRet)
 {
+    QJsonObject qjsonParam{{QStringLiteral("JobId"), _qstrJobId},
+                           {QStringLiteral("action"), _qstrCmd},
+                           {QStringLiteral("ret"), _iRet}};
+    if (_iRet != 0) {
+        qjsonParam.insert(QStringLiteral("errCode"), QString::number(_iRet));
+        qjsonParam.insert(QStringLiteral("errMsg"), QStringLiteral("消息未能记录，请稍后重发"));
+    }
     QJsonObject qjsonReceipt = QStringToJsonObject(_qstrHead);
     qjsonReceipt.insert(QStringLiteral("cmdtype"), QStringLiteral("ack"));
-    qjsonReceipt.insert(s_qstrParam, QJsonObject{{QStringLiteral("JobId"), _qstrJobId},
-                                                 {QStringLiteral("action"), _qstrCmd},
-                                                 {QStringLiteral("ret"), 0}});
+    qjsonReceipt.insert(s_qstrParam, qjsonParam);
     return JsonObjectToString(qjsonReceipt);
 }
 

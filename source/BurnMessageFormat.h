@@ -37,8 +37,9 @@ QString BuildDirectReply(const QString& _qstrStoredRequest, const QJsonObject& _
 // The "send" message of the acknowledged protocol, built from the stored head.
 QString BuildSendMessage(const QString& _qstrHead, const QJsonObject& _qjsonReply, qint64 _llNowMs);
 
-// The receipt of a timestamped message.
-QString BuildReceipt(const QString& _qstrHead, const QString& _qstrJobId, const QString& _qstrCmd);
+// The receipt of a timestamped message: "ret" 0 when it was recorded; otherwise the
+// result with "errCode" and "errMsg", and the message was neither kept nor run.
+QString BuildReceipt(const QString& _qstrHead, const QString& _qstrJobId, const QString& _qstrCmd, int _iRet);
 
 // A device-control event addressed by its route.
 QString BuildDeviceEvent(const ClientRoute& _stRoute, const QJsonObject& _qjsonEvent);

@@ -29,6 +29,8 @@ constexpr int n_OutgoingCode = 10110;
 constexpr int n_ReceiptCode = 110;
 constexpr int n_AckTimedOut = 70;
 constexpr int n_AckDelivered = 71;
+constexpr int n_ReceiptStored = 0;
+constexpr int n_ReceiptNotStored = -1;
 constexpr int n_RetentionDays = 7;
 constexpr int n_RetentionIntervalMs = 28800000;
 
@@ -261,19 +263,23 @@ void CLS_BurnPresenter::DealDirectMsg(const QJsonObject& _qjsonMsg, const BurnMs
              Utf8(qstrAck).constData());
 }
 
-// Records the message, answers with a receipt and runs it only the first time.
+// Records the message, answers with a receipt and runs it only the first time. A message
+// the store could not keep is answered with a failed receipt and not run: its replies could
+// be neither addressed nor resent, and the client, told so, sends it again later.
 void CLS_BurnPresenter::DealTimestampedMsg(const BurnMsgInfo& _stInfo)
 {
     bool blKnown = false;
+    bool blStored = false;
     {
         CLS_DBOperation dbOperation(s_qstrStoreName);
         blKnown = dbOperation.IsMsgExist(_stInfo.qstrJobId, _stInfo.qstrMsgId);
-        dbOperation.InsertMsgInfo(_stInfo, blKnown);
+        blStored = dbOperation.InsertMsgInfo(_stInfo, blKnown);
     }
-    const QString qstrReceipt = BuildReceipt(_stInfo.qstrHead, _stInfo.qstrJobId, _stInfo.qstrCmd);
-    BURN_LOG(n_BurnLogLevel_Info, "[ack][%s] ", Utf8(qstrReceipt).constData());
+    const QString qstrReceipt = BuildReceipt(_stInfo.qstrHead, _stInfo.qstrJobId, _stInfo.qstrCmd,
+                                             blStored ? n_ReceiptStored : n_ReceiptNotStored);
+    BURN_LOG(blStored ? n_BurnLogLevel_Info : n_BurnLogLevel_Error, "[ack][%s] ", Utf8(qstrReceipt).constData());
     emit signalSendMsg(n_ReceiptCode, qstrReceipt);
-    if (!blKnown && !HoldWhileRecovering(_stInfo))
+    if (blStored && !blKnown && !HoldWhileRecovering(_stInfo))
         RouteCommand(_stInfo);
 }
 

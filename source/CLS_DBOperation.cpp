@@ -1,7 +1,9 @@
 #include "CLS_DBOperation.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSet>
@@ -104,32 +106,143 @@ bool CreateSchema(QSqlDatabase& _qsqlDb, const QString& _qstrPath)
     return ExecSchemaStep(_qsqlDb, _qstrPath, "COMMIT");
 }
 
+// The columns of each table the store holds, in the order the positional inserts fill.
+const QHash<QString, QStringList>& StoreColumns()
+{
+    static const QHash<QString, QStringList> s_qhashColumns = {
+        {QStringLiteral("job_table"),
+         {QStringLiteral("jobid"), QStringLiteral("job_state"), QStringLiteral("job_create_time"),
+          QStringLiteral("job_finished_ack_receive")}},
+        {QStringLiteral("cmd_table"),
+         {QStringLiteral("jobid"), QStringLiteral("cmd"), QStringLiteral("req_param"), QStringLiteral("msgid")}},
+        {QStringLiteral("job_item_table"),
+         {QStringLiteral("jobid"), QStringLiteral("burn_cmd"), QStringLiteral("req_param"),
+          QStringLiteral("responnse"), QStringLiteral("ack_receive"), QStringLiteral("burn_temp_param")}},
+        {QStringLiteral("msg_timeout_table"), {QStringLiteral("jobid"), QStringLiteral("responnse")}},
+    };
+    return s_qhashColumns;
+}
+
+// What the process finds in a store file it meets for the first time.
+enum StoreCheck
+{
+    n_StoreCheck_Ours,     // empty, or only tables of ours (some may still be missing)
+    n_StoreCheck_Foreign,  // no database at all, or another program's tables
+    n_StoreCheck_Failed,   // could not be read now (a lock, the disk); tried again later
+};
+
+QStringList SelectNames(QSqlDatabase& _qsqlDb, const QString& _qstrSql, const QString& _qstrBind,
+                        QSqlError& _qsqlError)
+{
+    QStringList qstrlstNames;
+    QSqlQuery qsqlQuery(_qsqlDb);
+    if (!qsqlQuery.prepare(_qstrSql)) {
+        _qsqlError = qsqlQuery.lastError();
+        return qstrlstNames;
+    }
+    if (!_qstrBind.isNull())
+        qsqlQuery.addBindValue(_qstrBind);
+    if (!qsqlQuery.exec())
+        _qsqlError = qsqlQuery.lastError();
+    while (qsqlQuery.next())
+        qstrlstNames << qsqlQuery.value(0).toString();
+    return qstrlstNames;
+}
+
+// SQLITE_NOTADB (26): the file has no database header, so no statement can ever use it.
+bool IsNotDatabase(const QSqlError& _qsqlError)
+{
+    return _qsqlError.nativeErrorCode() == QLatin1String("26") ||
+           ErrorText(_qsqlError).contains(QLatin1String("file is not a database"));
+}
+
+StoreCheck CheckStore(QSqlDatabase& _qsqlDb, const QString& _qstrPath)
+{
+    QSqlError qsqlError;
+    const QStringList qstrlstTables = SelectNames(
+        _qsqlDb, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'"),
+        QString(), qsqlError);
+    if (qsqlError.isValid()) {
+        BURN_LOG(n_BurnLogLevel_Error, "Error: Fail to read the store [%s]. err=[%s]", _qstrPath.toUtf8().constData(),
+                 ErrorText(qsqlError).toUtf8().constData());
+        return IsNotDatabase(qsqlError) ? n_StoreCheck_Foreign : n_StoreCheck_Failed;
+    }
+    for (const QString& qstrTable : qstrlstTables) {
+        const QStringList qstrlstColumns =
+            SelectNames(_qsqlDb, QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"), qstrTable,
+                        qsqlError);
+        if (qsqlError.isValid())
+            return n_StoreCheck_Failed;
+        if (StoreColumns().value(qstrTable) != qstrlstColumns) {
+            BURN_LOG(n_BurnLogLevel_Error, "Error: The store [%s] holds a table [%s] that is not the module's.",
+                     _qstrPath.toUtf8().constData(), qstrTable.toUtf8().constData());
+            return n_StoreCheck_Foreign;
+        }
+    }
+    return n_StoreCheck_Ours;
+}
+
 // Opens the process's idle connection to the store and puts the tables in place. While
 // it stays open, closing a per-use connection never checkpoints and deletes the WAL files.
-bool OpenKeeper(const QString& _qstrPath)
+StoreCheck OpenKeeperOnce(const QString& _qstrPath)
 {
     const QString qstrName = s_qstrKeeperPrefix + _qstrPath;
-    bool blReady = false;
+    StoreCheck eCheck = n_StoreCheck_Failed;
     {
         QSqlDatabase qsqlDb = QSqlDatabase::addDatabase(s_qstrDriver, qstrName);
         qsqlDb.setDatabaseName(_qstrPath);
         qsqlDb.setConnectOptions(s_qstrConnectOptions);
         if (qsqlDb.open())
-            blReady = CreateSchema(qsqlDb, _qstrPath);
+            eCheck = CheckStore(qsqlDb, _qstrPath);
         else
             BURN_LOG(n_BurnLogLevel_Error, "Error: Failed to connect database [%s]. err=[%s]",
                      _qstrPath.toUtf8().constData(), ErrorText(qsqlDb.lastError()).toUtf8().constData());
-        if (!blReady)
+        if (eCheck == n_StoreCheck_Ours && !CreateSchema(qsqlDb, _qstrPath))
+            eCheck = n_StoreCheck_Failed;
+        if (eCheck != n_StoreCheck_Ours)
             qsqlDb.close();
     }
-    if (!blReady)
+    if (eCheck != n_StoreCheck_Ours)
         QSqlDatabase::removeDatabase(qstrName);
-    return blReady;
+    return eCheck;
+}
+
+// The unusable file is kept for whoever wants to look at it, with its journal files: a
+// journal left beside the new store would be played into it.
+bool SetAsideStore(const QString& _qstrPath)
+{
+    const QString qstrStamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString qstrAside = _qstrPath + QStringLiteral(".damaged-") + qstrStamp;
+    for (int i = 2; QFile::exists(qstrAside); ++i)
+        qstrAside = _qstrPath + QStringLiteral(".damaged-%1-%2").arg(qstrStamp).arg(i);
+    for (const char* szSuffix : {"", "-wal", "-shm"}) {
+        const QString qstrFrom = _qstrPath + QLatin1String(szSuffix);
+        if (QFile::exists(qstrFrom) && !QFile::rename(qstrFrom, qstrAside + QLatin1String(szSuffix))) {
+            BURN_LOG(n_BurnLogLevel_Error, "Error: The store [%s] cannot be used and cannot be set aside as [%s].",
+                     qstrFrom.toUtf8().constData(), (qstrAside + QLatin1String(szSuffix)).toUtf8().constData());
+            return false;
+        }
+    }
+    BURN_LOG(n_BurnLogLevel_Error, "Error: The store [%s] is not a job store of this module; set aside as [%s], "
+             "a new empty store is created in its place.", _qstrPath.toUtf8().constData(),
+             qstrAside.toUtf8().constData());
+    return true;
+}
+
+// A file that can never be our store is set aside once and replaced by a new one; a
+// failure of another kind leaves the file as it is, for the next object to try again.
+bool OpenKeeper(const QString& _qstrPath)
+{
+    const StoreCheck eCheck = OpenKeeperOnce(_qstrPath);
+    if (eCheck != n_StoreCheck_Foreign)
+        return eCheck == n_StoreCheck_Ours;
+    return SetAsideStore(_qstrPath) && OpenKeeperOnce(_qstrPath) == n_StoreCheck_Ours;
 }
 
 // Once per process and store file; a failure is tried again by the next object, and a
 // store file removed while the process runs is set up again. The registry owns the
-// keeper, so removing its entry closes it.
+// keeper, so removing its entry closes it. Threads opening the store at once wait here,
+// so an unusable file is set aside by one of them only.
 void PrepareStore()
 {
     const QFileInfo qfiStore(s_qstrDbFile);
@@ -179,12 +292,12 @@ CLS_DBOperation::~CLS_DBOperation()
     QSqlDatabase::removeDatabase(m_qstrConnName);
 }
 
-void CLS_DBOperation::InsertMsgInfo(const BurnMsgInfo& _stMsgInfo, bool _blMsgExist)
+bool CLS_DBOperation::InsertMsgInfo(const BurnMsgInfo& _stMsgInfo, bool _blMsgExist)
 {
     if (!BeginWrite())
-        return;
+        return false;
     const bool blOk = InsertJobRowIfNew(_stMsgInfo) && (_blMsgExist || InsertCmdRows(_stMsgInfo));
-    EndWrite(blOk, "CLS_DBOperation::InsertMsgInfo");
+    return EndWrite(blOk, "CLS_DBOperation::InsertMsgInfo");
 }
 
 void CLS_DBOperation::InsertResponse(const BurnMsgInfo& _stMsgInfo)
@@ -358,13 +471,16 @@ bool CLS_DBOperation::BeginWrite()
     return false;
 }
 
-void CLS_DBOperation::EndWrite(bool _blCommit, const char* _szFun)
+bool CLS_DBOperation::EndWrite(bool _blCommit, const char* _szFun)
 {
-    if (!_blCommit || !RunStatement(QStringLiteral("COMMIT"), {}, "Error: Fail to COMMIT. err=[%s]")) {
+    const bool blCommitted =
+        _blCommit && RunStatement(QStringLiteral("COMMIT"), {}, "Error: Fail to COMMIT. err=[%s]");
+    if (!blCommitted) {
         RunStatement(QStringLiteral("ROLLBACK"), {}, "Error: Fail to ROLLBACK. err=[%s]");
         BURN_LOG(n_BurnLogLevel_Error, "Error: fun=%s rolled back, none of its rows were kept.", _szFun);
     }
     s_mutexWrite.unlock();
+    return blCommitted;
 }
 
 bool CLS_DBOperation::InsertJobRowIfNew(const BurnMsgInfo& _stMsgInfo)

@@ -1,5 +1,6 @@
 // The SQLite job store of the acknowledged protocol ("burnmodule.db" in the current
-// directory). A stack object of its caller, used on the thread that created it; each
+// directory; a file there that is no store of ours is renamed "burnmodule.db.damaged-<time>"
+// and a new store takes its place). A stack object of its caller, used on the thread that created it; each
 // object opens its own connection and releases it when it goes away.
 #pragma once
 
@@ -30,8 +31,8 @@ public:
     CLS_DBOperation& operator=(const CLS_DBOperation&) = delete;
 
     // An inbound message: the job row of a new job and, unless _blMsgExist, the message's
-    // cmd_table and job_item_table rows; all or nothing.
-    void InsertMsgInfo(const BurnMsgInfo& _stMsgInfo, bool _blMsgExist);
+    // cmd_table and job_item_table rows; all or nothing: false when none was kept.
+    bool InsertMsgInfo(const BurnMsgInfo& _stMsgInfo, bool _blMsgExist);
     // An outgoing reply: its job_item_table row and, for a final one, the job state.
     void InsertResponse(const BurnMsgInfo& _stMsgInfo);
     void UpdateBurnTempParam(const BurnMsgInfo& _stMsgInfo);
@@ -68,7 +69,7 @@ private:
     bool HasRow(const QString& _qstrSql, const QVariantList& _qvarlstValues, const char* _szErrFmt);
 
     bool BeginWrite();
-    void EndWrite(bool _blCommit, const char* _szFun);
+    bool EndWrite(bool _blCommit, const char* _szFun);
 
     bool InsertJobRowIfNew(const BurnMsgInfo& _stMsgInfo);
     bool InsertCmdRows(const BurnMsgInfo& _stMsgInfo);

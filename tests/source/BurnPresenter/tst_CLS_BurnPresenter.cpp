@@ -6,6 +6,8 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include "BurnDefine.h"
 #include "BurnMessageFormat.h"
@@ -282,6 +284,32 @@ private Q_SLOTS:
         QVERIFY(LogRecorder::contains("_intType error"));
         m_pPresenter->DealWebSoketMsgAck(71, "not json");
         QVERIFY(LogRecorder::contains("qjsonOdc is Error"));
+    }
+
+    // A message the store cannot keep gets a failed receipt and is not run: its replies could
+    // be neither addressed nor resent. The next message is kept and run as usual.
+    void unrecordedMessage()
+    {
+        const auto sql = [](const QString& _qstrSql) {
+            QSqlDatabase qsqlDb = QSqlDatabase::addDatabase("QSQLITE", "refuse");
+            qsqlDb.setDatabaseName("burnmodule.db");
+            const bool blOk = qsqlDb.open() && QSqlQuery(qsqlDb).exec(_qstrSql);
+            qsqlDb = QSqlDatabase();
+            QSqlDatabase::removeDatabase("refuse");
+            return blOk;
+        };
+        QVERIFY(sql("CREATE TRIGGER refuse BEFORE INSERT ON cmd_table WHEN NEW.msgid='u-1' "
+                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        Deal(With(Request("ApplyBurn", "U1", "u-1"), "timestamp", "1700000000000"));
+        Deal(With(Request("ApplyBurn", "U2", "u-2"), "timestamp", "1700000000001"));
+        QTRY_COMPARE(m_qlstModSent.size(), 1);
+        QVERIFY(sql("DROP TRIGGER refuse"));
+        QCOMPARE(m_qlstSent.size(), 2);
+        const QJsonObject qjsonFailed = Obj(m_qlstSent.first().second).value("param").toObject();
+        QCOMPARE(qjsonFailed.value("JobId").toString() + QString::number(qjsonFailed.value("ret").toInt()), "U1-1");
+        QVERIFY(!qjsonFailed.value("errMsg").toString().isEmpty());
+        QCOMPARE(Obj(m_qlstSent.last().second).value("param").toObject().value("ret"), QJsonValue(0));
+        QVERIFY(m_pBackend->Calls("InquestBurn", "U1").isEmpty());
     }
 
     // At start, unconfirmed replies of finished jobs go out again unchanged, in store order;

@@ -13,6 +13,7 @@
 
 #include "CLS_DBOperation.h"
 #include "LogRecorder.h"
+#include "TestFiles.h"
 
 namespace
 {
@@ -276,7 +277,7 @@ private Q_SLOTS:
         QCOMPARE(Sql("PRAGMA journal_mode"), Rows({{"wal"}}));
         QCOMPARE(ErrorLines(), QStringList());
 
-        Receive(Request("J2", "no", "ApplyBurn"));
+        QVERIFY(!CLS_DBOperation("BurnModule").InsertMsgInfo(Request("J2", "no", "ApplyBurn"), false));
         QCOMPARE(TableCounts("J2"), QList<int>({0, 0, 0, 0}));
         QVERIFY(!ErrorLines().filter("Error: Fail to INSERT INTO cmd_table.").isEmpty());
         QVERIFY(!ErrorLines().filter("rolled back, none of its rows were kept").isEmpty());
@@ -288,30 +289,33 @@ private Q_SLOTS:
         QCOMPARE(CLS_DBOperation("BurnModule").GetUnfinishedJobs(), QStringList({"J3"}));
     }
 
-    // A file that is no store stays as it is: every operation fails, logged, with no result.
+    // A file that is no store of ours (no database, another program's tables, a table of
+    // ours with other columns) is set aside unchanged under a dated name, once, while four
+    // threads open the store at once; the new store records every message.
+    void damagedStoreFile_data()
+    {
+        QTest::addColumn<QString>("qstrSql");
+        QTest::newRow("garbage") << QString();
+        QTest::newRow("other program") << "CREATE TABLE users(name TEXT)";
+        QTest::newRow("other columns") << "CREATE TABLE job_table(id INTEGER)";
+    }
     void damagedStoreFile()
     {
-        const QByteArray qbaGarbage(8192, 'Z');
-        QFile qfile("burnmodule.db");
-        QVERIFY(qfile.open(QIODevice::WriteOnly) && qfile.write(qbaGarbage) == qbaGarbage.size());
-        qfile.close();
-        {
-            CLS_DBOperation dbOperation("BurnModule");
-            QVERIFY(!dbOperation.IsMsgExist("J1", "m1"));
-            dbOperation.InsertMsgInfo(Request("J1", "m1", "ApplyBurn"), false);
-            dbOperation.UpdateAckReceive(Request("J1", "m1", "BurnStatusReply"));
-            QVERIFY(!dbOperation.IsJobExist("J1"));
-            QCOMPARE(dbOperation.GetCmdReqParam("J1", "ApplyBurn"), QString());
-            QCOMPARE(dbOperation.GetApplyBurnParam("J1", n_DBJobItemColumn_ReqParam), QString());
-            QVERIFY(dbOperation.GetUnackedResponses().isEmpty());
-            dbOperation.DeleteExpiredJobs(7);
-        }
-        QVERIFY(qfile.open(QIODevice::ReadOnly));
-        QCOMPARE(qfile.readAll(), qbaGarbage);
-        for (const char* szLine : {"Fail to prepare the store",
-                                   "Error: Fail to SELECT job_table. err=[file is not a database]",
-                                   "Error: Fail to SELECT cmd_table. err=[file is not a database]"})
-            QVERIFY2(!ErrorLines().filter(szLine).isEmpty(), szLine);
+        QFETCH(QString, qstrSql);
+        QVERIFY(qstrSql.isEmpty() ? WriteTestFile("burnmodule.db", QByteArray(8192, 'Z')) : Sql(qstrSql).isEmpty());
+        const QByteArray qbaBefore = ReadTestFile("burnmodule.db");
+        std::vector<std::thread> vecThreads;
+        for (int i = 0; i < 4; ++i)
+            vecThreads.emplace_back([i] { Receive(Request(QString("J%1").arg(i), "m1", "ApplyBurn")); });
+        for (std::thread& thread : vecThreads)
+            thread.join();
+        const QStringList qlstAside = QDir().entryList({"burnmodule.db.damaged-*"});
+        QCOMPARE(qlstAside.size(), 1);
+        QCOMPARE(ReadTestFile(qlstAside.first()), qbaBefore);
+        QCOMPARE(Sql("SELECT COUNT(*) FROM cmd_table"), Rows({{4}}));
+        const QStringList qlstLines = ErrorLines().filter("set aside as");
+        QCOMPARE(qlstLines.size(), 1);
+        QVERIFY2(qlstLines.first().contains(QDir().absoluteFilePath(qlstAside.first())), qPrintable(qlstLines.first()));
         LogRecorder::clear();
     }
 
