@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
+#include <QTextCodec>
 
 #include <cstdio>
 #include <unistd.h>
@@ -13,6 +14,15 @@ namespace
 {
 constexpr int n_StdinFd = 0;
 constexpr int n_ReadChunk = 64 * 1024;
+
+// Decoding would turn bytes that are no UTF-8 into replacement characters, and the module
+// would take a damaged job id or title for what the client meant.
+bool IsUtf8(const QByteArray& _qbaLine)
+{
+    QTextCodec::ConverterState stState;
+    QTextCodec::codecForName("UTF-8")->toUnicode(_qbaLine.constData(), _qbaLine.size(), &stState);
+    return stState.invalidChars == 0 && stState.remainingChars == 0;
+}
 }  // namespace
 
 StdioRequest ParseStdioLine(const QByteArray& _qbaLine)
@@ -73,6 +83,10 @@ void CLS_StdioRelay::DeliverCompleteLines()
             qbaLine.chop(1);
         if (qbaLine.trimmed().isEmpty())
             continue;
+        if (!IsUtf8(qbaLine)) {
+            fprintf(stderr, "burnhost: dropped a request line of %d bytes that is not UTF-8\n", qbaLine.size());
+            continue;
+        }
         const StdioRequest stRequest = ParseStdioLine(qbaLine);
         m_pHost->Deliver(stRequest.iCode, stRequest.qstrData);
     }

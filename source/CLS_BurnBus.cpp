@@ -85,6 +85,44 @@ bool RefuseUnsafeJobId(const char* _szFun, const QString& _qstrJobId, BurnResult
     return true;
 }
 
+// The request fields the bus and the backends read, by the JSON type they must have. A
+// field of another type is refused rather than read as empty or 0: "BurnDev": "2" would
+// otherwise start a job on the machine's own drives, "CDType": 7 a disc of no type.
+enum FieldType
+{
+    n_FieldType_Text,
+    n_FieldType_Number,
+    n_FieldType_List,
+};
+
+struct RequestField
+{
+    const char* szKey;
+    FieldType eType;
+};
+
+bool RefuseMistypedField(const char* _szFun, const QJsonObject& _qjsonReq, BurnResultInfo* _pResult)
+{
+    static const RequestField s_arrFields[] = {
+        {"JobId", n_FieldType_Text},       {"CDType", n_FieldType_Text},    {"CDTitle", n_FieldType_Text},
+        {"CDCover", n_FieldType_Text},     {"CloseDisc", n_FieldType_Text}, {"serverIP", n_FieldType_Text},
+        {"eventId", n_FieldType_Text},     {"BurnDev", n_FieldType_Number}, {"BurnType", n_FieldType_Number},
+        {"CopyCount", n_FieldType_Number}, {"DevPort", n_FieldType_Number}, {"FileList", n_FieldType_List},
+    };
+    for (const RequestField& stField : s_arrFields) {
+        const QJsonValue qjsonValue = _qjsonReq.value(QLatin1String(stField.szKey));
+        const bool blFits = qjsonValue.isUndefined() || (stField.eType == n_FieldType_Text && qjsonValue.isString())
+                            || (stField.eType == n_FieldType_Number && qjsonValue.isDouble())
+                            || (stField.eType == n_FieldType_List && qjsonValue.isArray());
+        if (blFits)
+            continue;
+        _pResult->qstrErrMsg = QStringLiteral("[参数类型错误]") + QLatin1String(stField.szKey);
+        BURN_LOG(n_BurnLogLevel_Error, "fun=%s, refused field [%s] of a wrong type", _szFun, stField.szKey);
+        return true;
+    }
+    return false;
+}
+
 bool TakeFirstMessage(std::list<std::string>* _plistMsg, QMutex* _pmutexMsg, std::string& _strMsg)
 {
     QMutexLocker locker(_pmutexMsg);
@@ -370,7 +408,8 @@ int CLS_BurnBus::RegisterJob(const QJsonObject& _qjsonReq, const std::string& _s
     stJob.iBurnDev = ReadInt(_qjsonReq, "BurnDev", 0);
     stJob.iBurnType = ReadInt(_qjsonReq, "BurnType", 0);
     stJob.iCopyCount = ReadInt(_qjsonReq, "CopyCount", 0);
-    if (RefuseUnsafeJobId("CLS_BurnBus::InquestBurnEx", stJob.qstrJobId, _pResult))
+    if (RefuseMistypedField("CLS_BurnBus::InquestBurnEx", _qjsonReq, _pResult)
+        || RefuseUnsafeJobId("CLS_BurnBus::InquestBurnEx", stJob.qstrJobId, _pResult))
         return n_BurnBusResult_BadRequest;
     BurnJobInfo stKnown;
     if (m_registry.FindJob(stJob.qstrJobId, stKnown))
@@ -405,9 +444,10 @@ int CLS_BurnBus::StartBurnEx(std::string _strMsg, bool _blSendReply, BurnResultI
     BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
     const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
-    int iRet = n_BurnBusResult_NoJob;
+    const bool blMistyped = RefuseMistypedField("CLS_BurnBus::StartBurnEx", qjsonReq, pResult);
+    int iRet = blMistyped ? n_BurnBusResult_BadRequest : n_BurnBusResult_NoJob;
     BurnJobInfo stJob;
-    CLS_AutoBase* pBackend = JobBackend(qstrJobId, &stJob);
+    CLS_AutoBase* pBackend = blMistyped ? nullptr : JobBackend(qstrJobId, &stJob);
     if (pBackend) {
         iRet = pBackend->StartBurn(ToUtf8(qstrJobId), ToUtf8(ReadText(qjsonReq, "CDType")),
                                    ToUtf8(ReadText(qjsonReq, "CDTitle")), ToUtf8(ReadText(qjsonReq, "CDCover")),
@@ -448,7 +488,9 @@ int CLS_BurnBus::RunJobCommand(const char* _szFun, const char* _szReplyCmd, cons
     const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
     int iRet = n_BurnBusResult_NoJob;
-    if (CLS_AutoBase* pBackend = JobBackend(qstrJobId))
+    if (RefuseMistypedField(_szFun, qjsonReq, pResult))
+        iRet = n_BurnBusResult_BadRequest;
+    else if (CLS_AutoBase* pBackend = JobBackend(qstrJobId))
         iRet = _fnCommand(pBackend, qstrJobId, qjsonReq, pResult);
     else if (_szMissingMsg)
         pResult->qstrErrMsg = QString::fromUtf8(_szMissingMsg) + qstrJobId;
@@ -465,9 +507,10 @@ int CLS_BurnBus::AddFileEx(std::string _strMsg, bool _blSendReply, BurnResultInf
     BurnResultInfo* pResult = _pResult ? _pResult : &stLocal;
     const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
     const QString qstrJobId = ReadText(qjsonReq, "JobId");
+    const bool blMistyped = RefuseMistypedField("CLS_BurnBus::AddFileEx", qjsonReq, pResult);
     BurnFileTask stTask = ReadFileTask(qstrJobId, qjsonReq.value(QStringLiteral("FileList")).toArray());
-    int iRet = n_BurnBusResult_NoJob;
-    if (CLS_AutoBase* pBackend = JobBackend(qstrJobId))
+    int iRet = blMistyped ? n_BurnBusResult_BadRequest : n_BurnBusResult_NoJob;
+    if (CLS_AutoBase* pBackend = blMistyped ? nullptr : JobBackend(qstrJobId))
         iRet = pBackend->AddFile(ToUtf8(qstrJobId), stTask, pResult);
     if (_blSendReply)
         EmitCommandReply("AddFileReply", qjsonReq, iRet, *pResult);
@@ -509,7 +552,8 @@ void CLS_BurnBus::EmitCommandReply(const char* _szCmd, const QJsonObject& _qjson
 int CLS_BurnBus::BurnDirSteps(const std::string& _strMsg, BurnResultInfo* _pResult)
 {
     const QJsonObject qjsonReq = StringToJsonObject(_strMsg);
-    if (RefuseUnsafeJobId("CLS_BurnBus::BurnDir", ReadText(qjsonReq, "JobId"), _pResult)) {
+    if (RefuseMistypedField("CLS_BurnBus::BurnDir", qjsonReq, _pResult)
+        || RefuseUnsafeJobId("CLS_BurnBus::BurnDir", ReadText(qjsonReq, "JobId"), _pResult)) {
         BurnDirReply(_strMsg, n_BurnBusResult_BadRequest, *_pResult);
         return n_BurnBusResult_BadRequest;
     }

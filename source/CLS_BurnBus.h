@@ -28,7 +28,7 @@ enum BurnBusResult
     n_BurnBusResult_JobExists = -4,   // job already registered, or device address unchanged
     n_BurnBusResult_NoJob = -5,       // job not registered
     n_BurnBusResult_NoBackend = -6,   // no backend for the device kind
-    n_BurnBusResult_BadRequest = -8,  // bad device-control request, or a job id that cannot name a folder
+    n_BurnBusResult_BadRequest = -8,  // bad device-control request, unsafe job id, field of a wrong type
 };
 
 // Threads: two worker QThreads (ApplyBurn, AddFile), the job-status and the

@@ -44,8 +44,10 @@ bool ParseHostText(const char* _szFun, const QString& _qstrMsg, QJsonObject& _qj
 {
     QJsonParseError qjsonErr;
     const QJsonDocument qjsonDoc = QJsonDocument::fromJson(_qstrMsg.toUtf8(), &qjsonErr);
+    // The reason goes before the text: a long text is cut in the log, and with it what followed.
     if (qjsonErr.error != QJsonParseError::NoError) {
-        BURN_LOG(n_BurnLogLevel_Info, "fun=%s, , _qstrMsg=%s, qjsonOdc is Error", _szFun, Utf8(_qstrMsg).constData());
+        BURN_LOG(n_BurnLogLevel_Info, "fun=%s, qjsonOdc is Error [%s at %d], _qstrMsg=%s", _szFun,
+                 Utf8(qjsonErr.errorString()).constData(), qjsonErr.offset, Utf8(_qstrMsg).constData());
         return false;
     }
     if (!qjsonDoc.isObject()) {

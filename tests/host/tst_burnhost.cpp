@@ -203,6 +203,72 @@ private Q_SLOTS:
         QCOMPARE(QCryptographicHash::hash(qfileRead.readAll(), QCryptographicHash::Md5),
                  QCryptographicHash::hash(qbaVideo, QCryptographicHash::Md5));
     }
+
+    // Hostile requests of every command, each after a publisher job "K" is registered: 10 MB
+    // of text where a list belongs, texts and numbers swapped, 100000 levels of nesting, a
+    // NUL byte, bytes that are no UTF-8. A command with a reply answers with an error; a
+    // text that is no request is dropped with a log line; the host answers the next request
+    // every time.
+    void hostileRequests_data()
+    {
+        QTest::addColumn<QByteArray>("param");
+        QTest::addColumn<QString>("replyCmd");  // empty: the command has no reply
+        QTest::addColumn<QString>("logLine");   // of a dropped text: module log or standard error
+        const QList<std::tuple<const char*, QByteArray, const char*>> qlstPayloads{
+            {"10 MB text list", "{\"JobId\":\"K\",\"FileList\":\"" + QByteArray(10 << 20, 'x') + "\"}", nullptr},
+            {"texts for numbers", "{\"JobId\":\"K\",\"BurnDev\":\"2\",\"CopyCount\":\"many\",\"CDType\":7}", nullptr},
+            {"number for job id", "{\"JobId\":5}", nullptr},
+            {"100000 levels", QByteArray(100000, '[') + QByteArray(100000, ']'), "qjsonOdc is Error"},
+            {"NUL byte", QByteArray("{\"JobId\":\"K\",\"CDTitle\":\"a\0b\"}", 29), "qjsonOdc is Error"},
+            {"not UTF-8", "{\"JobId\":\"K\",\"CDTitle\":\"\xff\xfe\"}", "not UTF-8"}};
+        for (const auto& [szPayload, qbaParam, szLogLine] : qlstPayloads) {
+            for (const char* szCmd : {"ApplyBurn", "StartBurn", "AddFile", "WriteLabel", "DoBurn", "BurnDir",
+                                      "BurnDevCtrl", "CancelBurn", "BurnStatus"}) {
+                const bool blReply = !szLogLine && qstrcmp(szCmd, "CancelBurn") != 0 && qstrcmp(szCmd, "BurnStatus");
+                QTest::addRow("%s, %s", szCmd, szPayload)
+                    << qbaParam << (blReply ? szCmd + QString("Reply") : QString()) << QString(szLogLine);
+            }
+        }
+    }
+    void hostileRequests()
+    {
+        QFETCH(QByteArray, param);
+        QFETCH(QString, replyCmd);
+        QFETCH(QString, logLine);
+        QProcess& qproc = m_hostileHost.Process();
+        if (qproc.state() != QProcess::Running) {
+            qputenv("BURNMODULE_PUBLISHER_ROOT", QFile::encodeName(m_qtmpDir.filePath("hostile/pub")));
+            QVERIFY(QDir().mkpath(m_qtmpDir.filePath("hostile")));
+            m_hostileHost.Start(m_qtmpDir.filePath("hostile"));
+            QCOMPARE(m_hostileHost.Ask("ApplyBurn", "K", {{"BurnDev", 2}, {"CopyCount", 1}}).value("ret").toInt(-1), 0);
+        }
+        const QByteArray qbaMsgId = "h" + QByteArray::number(++m_iHostileRow);
+        const QString qstrCmd = QString(QTest::currentDataTag()).section(',', 0, 0);
+        qproc.write("{\"msgId\":\"" + qbaMsgId + "\",\"sender\":\"cli\",\"param\":{\"cmd\":\"" + qstrCmd.toUtf8()
+                    + "\",\"param\":" + param + "}}\n");
+        QJsonObject qjsonReply;
+        QByteArray qbaOut;
+        const auto replied = [&] {
+            for (const QByteArray& qbaLine : (qbaOut += qproc.readAllStandardOutput()).split('\n')) {
+                const QString qstrData = QJsonDocument::fromJson(qbaLine).object().value("data").toString();
+                const QJsonObject qjsonModule = QJsonDocument::fromJson(qstrData.toUtf8())["param"].toObject();
+                if (qjsonModule.value("cmd") == replyCmd)
+                    qjsonReply = qjsonModule.value("param").toObject();
+            }
+            return !qjsonReply.isEmpty();
+        };
+        if (!replyCmd.isEmpty()) {
+            QVERIFY2(QTest::qWaitFor(replied, n_TimeoutMs), qbaOut.constData());
+            QVERIFY2(qjsonReply.value("ret").toInt(0) != 0, qPrintable(Text(qjsonReply)));
+        }
+        const QString qstrProbe = "P" + qbaMsgId;
+        QCOMPARE(m_hostileHost.Ask("ApplyBurn", qstrProbe, {{"BurnDev", 99}}).value("JobId").toString(), qstrProbe);
+        const QString qstrLogDir = QCoreApplication::applicationDirPath() + "/Log/burnhost/";
+        const QString qstrLog = QDir(qstrLogDir).entryList({QString("*_%1.log").arg(qproc.processId())}).value(0);
+        const QStringList qlstLines = QString::fromUtf8(ReadTestFile(qstrLogDir + qstrLog)).split('\n');
+        const QString qstrSeen = qlstLines.filter("\"" + qbaMsgId + "\"").join('\n') + qproc.readAllStandardError();
+        QVERIFY2(qstrSeen.contains(logLine), qPrintable(qstrSeen.left(2000)));
+    }
 private:
     // One line of the kind-0 job "L1" for the host's standard input; its "code" and "data"
     // of other types do not make it a coded request.
@@ -223,6 +289,8 @@ private:
     }
 
     QTemporaryDir m_qtmpDir;
+    CLS_StdioHost m_hostileHost;  // kept across the rows of hostileRequests
+    int m_iHostileRow = 0;
     QProcess m_qproc;
     QByteArray m_qbaOut;
 };

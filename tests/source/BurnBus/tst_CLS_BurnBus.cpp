@@ -321,8 +321,10 @@ private Q_SLOTS:
         QTest::newRow("StartBurn") << "StartBurn" << qjsonNone << 0 << "" << qlstStart << true;
         QTest::newRow("StartBurn, CloseDisc NO")
             << "StartBurn" << QJsonObject{{"CloseDisc", "NO"}} << 0 << "" << qlstStartNo << true;
-        QTest::newRow("StartBurn, CloseDisc not text")
-            << "StartBurn" << QJsonObject{{"CloseDisc", 0}} << 0 << "" << qlstStart << true;
+        for (const char* szCmd : {"ApplyBurn", "StartBurn", "AddFile", "WriteLabel", "DoBurn"})
+            QTest::addRow("%s, a field of a wrong type", szCmd)
+                << szCmd << QJsonObject{{"CloseDisc", 0}} << -8 << "[参数类型错误]CloseDisc" << qlstNone
+                << (qstrcmp(szCmd, "ApplyBurn") != 0);
         QTest::newRow("StartBurn fails: job dropped")
             << "StartBurn" << qjsonNone << -9 << "原因" << qlstStart << false;
         QTest::newRow("AddFile fails") << "AddFile" << qjsonNone << -9 << "原因" << QStringList{"%2"} << true;
