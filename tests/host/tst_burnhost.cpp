@@ -92,6 +92,19 @@ class tst_burnhost : public QObject
         }, n_TimeoutMs * 3));
         return qjsonFound;
     }
+    // The "param" of every message of that cmdtype on standard output so far, in order.
+    QList<QJsonObject> StdioParams(const QString& _qstrCmdType)
+    {
+        m_qbaOut += m_qproc.readAllStandardOutput();
+        QList<QJsonObject> qlstParams;
+        for (const QByteArray& qbaLine : m_qbaOut.split('\n')) {
+            const QString qstrData = QJsonDocument::fromJson(qbaLine).object().value("data").toString();
+            const QJsonObject qjsonData = QJsonDocument::fromJson(qstrData.toUtf8()).object();
+            if (qjsonData.value("cmdtype") == _qstrCmdType)
+                qlstParams << qjsonData.value("param").toObject();
+        }
+        return qlstParams;
+    }
 private Q_SLOTS:
     void cleanup()
     {
@@ -268,6 +281,47 @@ private Q_SLOTS:
         const QStringList qlstLines = QString::fromUtf8(ReadTestFile(qstrLogDir + qstrLog)).split('\n');
         const QString qstrSeen = qlstLines.filter("\"" + qbaMsgId + "\"").join('\n') + qproc.readAllStandardError();
         QVERIFY2(qstrSeen.contains(logLine), qPrintable(qstrSeen.left(2000)));
+    }
+
+    // The store's disk is full while a publisher job runs (a file-size limit on the running
+    // host, its signal ignored): the job's next request gets a receipt saying it was not
+    // recorded, is not run, and the store's failure is logged; once space returns, the
+    // request sent again is recorded and run. A large first request makes the store's
+    // write-ahead log outgrow the module's log file, so the limit stops the store only.
+    void storeDiskFull()
+    {
+        const QString qstrRun = m_qtmpDir.filePath("full");
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert("TMPDIR", qstrRun);
+        qenv.insert("BURNMODULE_PUBLISHER_ROOT", qstrRun + "/pub");
+        m_qproc.setProcessEnvironment(qenv);
+        QVERIFY(QDir().mkpath(qstrRun));
+        m_qproc.setWorkingDirectory(qstrRun);
+        m_qproc.start("bash", {"-c", "trap '' XFSZ; exec \"$0\" \"$@\"",
+                               QCoreApplication::applicationDirPath() + "/burnhost", "--stdio", "--data-dir", qstrRun});
+        const QString qstrPad(1 << 20, 'p');
+        m_qproc.write(Text(Request("ApplyBurn", {{"JobId", "F"}, {"BurnDev", 2}, {"CopyCount", 1}, {"pad", qstrPad}},
+                                   "cli", "1")).toUtf8() + '\n');
+        QCOMPARE(WaitForStdioReply("ApplyBurnReply").value("ret").toInt(-1), 0);
+        const QString qstrPid = QString::number(m_qproc.processId());
+        const auto limit = [&](const QString& _qstrSize) {  // the soft limit only: raising it needs no privilege
+            return QProcess::execute("prlimit", {"--pid", qstrPid, "--fsize=" + _qstrSize + ":"});
+        };
+        QCOMPARE(limit(QString::number(QFileInfo(qstrRun + "/burnmodule.db-wal").size())), 0);
+        const QByteArray qbaStart =
+            Text(Request("StartBurn", {{"JobId", "F"}, {"CDType", "DVD"}, {"CDTitle", "T"}}, "cli", "2")).toUtf8();
+        m_qproc.write(qbaStart + '\n');
+        QTRY_COMPARE_WITH_TIMEOUT(StdioParams("ack").size(), 2, n_TimeoutMs);
+        QCOMPARE(StdioParams("ack").last().value("ret").toInt(), -1);
+        const QString qstrLogDir = QCoreApplication::applicationDirPath() + "/Log/burnhost/";
+        const QString qstrLog = QDir(qstrLogDir).entryList({"*_" + qstrPid + ".log"}).value(0);
+        QVERIFY(ReadTestFile(qstrLogDir + qstrLog).contains("fun=CLS_DBOperation::InsertMsgInfo rolled back"));
+        QCOMPARE(limit("unlimited"), 0);
+        m_qproc.write(qbaStart + '\n');
+        QCOMPARE(WaitForStdioReply("StartBurnReply").value("ret").toInt(-1), 0);
+        QCOMPARE(StdioParams("ack").last().value("ret").toInt(-1), 0);
+        QCOMPARE(QString(m_qbaOut).count("StartBurnReply"), 1);
+        StopHost();
     }
 private:
     // One line of the kind-0 job "L1" for the host's standard input; its "code" and "data"
