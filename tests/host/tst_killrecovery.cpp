@@ -247,6 +247,8 @@ private Q_SLOTS:
         const quint32 uSeed = qEnvironmentVariableIsSet("BURN_KILL_SEED")
             ? qEnvironmentVariableIntValue("BURN_KILL_SEED") : QRandomGenerator::global()->generate() % 100000;
         QRandomGenerator qrandKill(uSeed);
+        m_qtmpDir.setAutoRemove(false);  // a failed run leaves its logs, store and service results
+        qInfo("run folder %s", qPrintable(m_qtmpDir.path()));
         const int iServicePort = StartSimulator(m_qprocSim, "pmysim",
                                                 {"--port", "0", "--step-ms", "40", "--discs", "100000", "--out", m_qtmpDir.filePath("out")},
                                                 "ready port=(\\d+) ");
@@ -286,6 +288,7 @@ private Q_SLOTS:
         qInfo("seed=%u kills=%d jobs=%d resends=%d duplicates=%d losses=%d", uSeed, iKills, iJobs,
               client.m_iResends, iDuplicates, iLosses);
         QVERIFY2(client.m_qlstProblems.isEmpty(), qPrintable(client.m_qlstProblems.join('\n')));
+        m_qtmpDir.setAutoRemove(true);
     }
 };
 

@@ -35,16 +35,19 @@ void ReportSdkError(int _iCode, BurnResultInfo* _pResult)
     _pResult->qstrErrMsg = QString::number(_iCode) + ":" + PmyErrorText(_iCode);
 }
 
-// A status text by the SDK's buffer protocol: 11006 says how long the buffer must be.
+// A status text by the SDK's buffer protocol: 11006 says how long the buffer must be. The
+// text may grow between two calls (tasks move on), so the buffer grows a few times.
 template <class Ask>
 QString AskBuffer(const char* _szWhat, Ask _ask, int* _piRet)
 {
+    constexpr int n_Attempts = 5;
     std::vector<char> vecBuf(n_StatusBufferSize, '\0');
     int iLen = n_StatusBufferSize;
     *_piRet = _ask(vecBuf.data(), &iLen);
-    if (*_piRet == n_PmyErr_BufferTooSmall && iLen > 0) {
+    for (int iAttempt = 1; iAttempt < n_Attempts && *_piRet == n_PmyErr_BufferTooSmall && iLen > 0; ++iAttempt) {
         BURN_LOG(n_BurnLogLevel_Info, "%s", _szWhat);
-        vecBuf.assign(static_cast<size_t>(iLen) + 1, '\0');
+        vecBuf.assign(static_cast<size_t>(iLen) * 2 + 1, '\0');
+        iLen = static_cast<int>(vecBuf.size());
         *_piRet = _ask(vecBuf.data(), &iLen);
     }
     return *_piRet == 0 ? QString::fromUtf8(vecBuf.data()) : QString();
@@ -255,7 +258,10 @@ int CLS_AutoPrimera4200::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
     }
     if (ConfigureTask(*stJob, _pResult) != 0)
         return 1;
-    QString qstrTaskId = SubmittedTask(qstrJobId);
+    std::optional<QString> optTaskId = SubmittedTask(qstrJobId, _pResult);
+    if (!optTaskId)
+        return 1;
+    QString qstrTaskId = *optTaskId;
     if (qstrTaskId.isEmpty() && (qstrTaskId = SubmitTask(*stJob, _pResult)).isEmpty())
         return 1;
     // Recovery at the next start re-attaches the job by this id (the store's working
@@ -275,7 +281,7 @@ int CLS_AutoPrimera4200::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
 // A crash between the service taking the task and its id being recorded would burn the job
 // twice when its DoBurn is replayed, so the job folder marks a submission under way and a
 // replayed one takes over the task the service already holds for the job.
-QString CLS_AutoPrimera4200::SubmittedTask(const QString& _qstrJobId)
+std::optional<QString> CLS_AutoPrimera4200::SubmittedTask(const QString& _qstrJobId, BurnResultInfo* _pResult)
 {
     void* pLogin = m_pLoginHandle.load();
     if (ReadJobInfoFile(_qstrJobId, QStringLiteral("TaskSubmit")).isEmpty() || !pLogin)
@@ -286,13 +292,20 @@ QString CLS_AutoPrimera4200::SubmittedTask(const QString& _qstrJobId)
             return PMYBS_GetTaskStatus(pLogin, "", _szBuf, _piLen);
         }, &iRet);
     const PmyTaskReply stReply = ReadPmyTaskStatus(qstrMsg);
+    // Not knowing whether the service holds the job, submitting could burn it twice.
+    if (iRet != 0 || !stReply.blValid || stReply.iErrorCode != 0) {
+        BURN_LOG(n_BurnLogLevel_Error, "DoBurn job=[%s] earlier submission unknown: err[%d]",
+                 Utf8(_qstrJobId).constData(), iRet);
+        ReportSdkError(iRet != 0 ? iRet : stReply.iErrorCode, _pResult);
+        return std::nullopt;
+    }
     QString qstrTaskId;
     for (const PmyTaskStatus& stTask : stReply.vecTasks) {
         if (stTask.qstrJobId == _qstrJobId)
             qstrTaskId = stTask.qstrId;
     }
-    BURN_LOG(n_BurnLogLevel_Info, "DoBurn job=[%s] submitted before: err[%d] task[%s]", Utf8(_qstrJobId).constData(),
-             iRet, Utf8(qstrTaskId).constData());
+    BURN_LOG(n_BurnLogLevel_Info, "DoBurn job=[%s] submitted before: task[%s]", Utf8(_qstrJobId).constData(),
+             Utf8(qstrTaskId).constData());
     return qstrTaskId;
 }
 

@@ -81,8 +81,9 @@ private:
     bool HasTask(const QString& _qstrTaskId) const;
     void SetJobStatusByTaskId(const QString& _qstrTaskId, int _iStatus, const QString& _qstrMsg);
     // The task a submission of the job that was cut off left at the service; empty when
-    // the job never reached its submission or the service holds no task of it.
-    QString SubmittedTask(const QString& _qstrJobId);
+    // the job never reached its submission or the service holds no task of it; none, with
+    // the failure reported, when the service cannot tell.
+    std::optional<QString> SubmittedTask(const QString& _qstrJobId, BurnResultInfo* _pResult);
     // Submits the record's task; its id, or empty with the failure reported.
     QString SubmitTask(const PMYJobTaskInfo& _stJob, BurnResultInfo* _pResult);
     // Print file, print fields and task options of a record; 0 or the SDK's failure.
