@@ -191,7 +191,8 @@ private Q_SLOTS:
 
     // The gateway takes the settings once, from the first text that carries them, and
     // retries connecting 30 s (scaled) apart until the broker is back; robot status and
-    // delivery-timeout notices then reach the queue. Destroyed while retrying, it stops.
+    // delivery-timeout notices then reach the queue, also after the broker restarted
+    // mid-run. Destroyed while retrying, it stops.
     void gatewayPublishes()
     {
         auto* pBackend = new CLS_TestBackend;  // kept to the end: bus threads may still call it
@@ -228,8 +229,20 @@ private Q_SLOTS:
         presenter.DealWebSoketMsg(ApplyBurn("Q4", {}, "1700000000000"));
         QVERIFY(spySend.wait(20000));
         m_broker.Purge();
+        const QByteArray qbaNotice = R"({"cmd":"BurnTimeOutMsg","param":{"JobId":"Q4","cmd":"ApplyBurnReply"}})";
         presenter.DealWebSoketMsgAck(70, spySend.at(0).at(1).toString());
-        QVERIFY(WaitForMessage(R"({"cmd":"BurnTimeOutMsg","param":{"JobId":"Q4","cmd":"ApplyBurnReply"}})"));
+        QVERIFY(WaitForMessage(qbaNotice));
+
+        // The broker stops mid-run and returns: the notice while it is down fails with a log
+        // line, the gateway's connection comes back by itself, and the consumer gets the
+        // notice after it once, and nothing else.
+        QVERIFY(m_broker.StopApp());
+        presenter.DealWebSoketMsgAck(70, spySend.at(0).at(1).toString());
+        QVERIFY(LogRecorder::contains("SlotSendMQToWeb, mq_producer_send failed"));
+        QVERIFY(m_broker.StartApp());
+        presenter.DealWebSoketMsgAck(70, spySend.at(0).at(1).toString());
+        QVERIFY(WaitForMessage(qbaNotice));
+        QCOMPARE(m_broker.Drain(), QByteArrayList());
     }
 };
 
