@@ -323,6 +323,43 @@ private Q_SLOTS:
         QCOMPARE(QString(m_qbaOut).count("StartBurnReply"), 1);
         StopHost();
     }
+
+    // The publisher's watched folder is removed while a job waits on pubsim: the job ends
+    // with a final status reply in error that names the folder, and the host serves on.
+    void publisherFolderRemoved()
+    {
+        const QString qstrRun = m_qtmpDir.filePath("gone");
+        QProcess qprocSim;
+        QCOMPARE(StartSimulator(qprocSim, "pubsim", {"--root", qstrRun + "/pub", "--step-ms", "600000"},
+                                "step-ms=(\\d+)"), 600000);
+        QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
+        qenv.insert("TMPDIR", qstrRun);
+        qenv.insert("BURNMODULE_PUBLISHER_ROOT", qstrRun + "/pub");
+        qenv.insert("BURNMODULE_TIME_SCALE", "0.01");
+        m_qproc.setProcessEnvironment(qenv);
+        m_qproc.start(QCoreApplication::applicationDirPath() + "/burnhost", {"--stdio", "--data-dir", qstrRun});
+        QVERIFY(WriteTestFile(qstrRun + "/src/a.txt", "a"));
+        const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrRun + "/src/a.txt"}, {"DesFile", "/a.txt"}}};
+        for (const auto& [szCmd, qjsonParam] : QList<QPair<const char*, QJsonObject>>{
+                 {"ApplyBurn", {{"BurnDev", 2}, {"CopyCount", 1}}}, {"StartBurn", {{"CDType", "DVD"}}},
+                 {"AddFile", {{"FileList", qjsonFiles}}}, {"DoBurn", {}}}) {
+            m_qproc.write(JobLine(szCmd, qjsonParam));
+            QCOMPARE(WaitForStdioReply(szCmd + QString("Reply")).value("ret").toInt(-1), 0);
+        }
+        QByteArray qbaSim;
+        QVERIFY(QTest::qWaitFor([&] { return (qbaSim += qprocSim.readAllStandardOutput()).contains(" L1 1 taken"); },
+                                n_TimeoutMs));
+        QVERIFY(QDir(qstrRun + "/pub/EPSON").removeRecursively());
+        const QJsonObject qjsonFinal = WaitForStdioReply("BurnStatusReply");
+        QCOMPARE(qjsonFinal.value("status").toInt(), 4);
+        QVERIFY2(qjsonFinal.value("errMsg").toString().startsWith("[Epson][刻录文件夹不存在]"),
+                 qPrintable(Text(qjsonFinal)));
+        m_qbaOut.clear();
+        m_qproc.write(JobLine("ApplyBurn", {{"BurnDev", 99}}).replace("\"L1\"", "\"L2\""));
+        QCOMPARE(WaitForStdioReply("ApplyBurnReply").value("JobId").toString(), QString("L2"));
+        StopHost();
+        StopProcess(qprocSim);
+    }
 private:
     // One line of the kind-0 job "L1" for the host's standard input; its "code" and "data"
     // of other types do not make it a coded request.

@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QWebSocket>
 
+#include "CLS_AckClient.h"
 #include "CLS_StdioHost.h"
 #include "TestFiles.h"
 
@@ -20,13 +21,6 @@ namespace
 {
 constexpr int n_WaitMs = 60000;
 constexpr int n_JobsInFlight = 3;
-const QStringList s_qlstSteps{"ApplyBurn", "StartBurn", "AddFile", "WriteLabel", "DoBurn"};
-
-QString Text(const QJsonObject& _qjsonObj)
-{
-    return QString::fromUtf8(QJsonDocument(_qjsonObj).toJson(QJsonDocument::Compact));
-}
-
 // Replies in the store that no client confirmed; -1 when the store cannot be read.
 int UnconfirmedReplies(const QString& _qstrStore)
 {
@@ -44,141 +38,6 @@ int UnconfirmedReplies(const QString& _qstrStore)
     return iCount;
 }
 }  // namespace
-
-// The video-management side: sends each job's commands one after the other, acknowledges
-// every "send" message, and sends its unanswered requests again whenever it connects.
-class CLS_KillClient : public QObject
-{
-    Q_OBJECT
-
-public:
-    struct Job
-    {
-        int iStep = 0;                 // index into the steps; all done: waiting for the end
-        qint64 llCreated = 0;
-        QSet<QString> qsetFinalKeys;   // the final status replies, by msgId and time stamp
-        int iStatus = -1;
-    };
-
-    CLS_KillClient(int _iServicePort, QString _qstrSrcFile)
-        : m_iServicePort(_iServicePort), m_qstrSrcFile(std::move(_qstrSrcFile))
-    {
-        connect(&m_qws, &QWebSocket::connected, this, &CLS_KillClient::SlotConnected);
-        connect(&m_qws, &QWebSocket::textMessageReceived, this, &CLS_KillClient::SlotText);
-    }
-    // The client says who it is in the address, so replies held for it reach it at once.
-    void Open(const QString& _qstrUrl)
-    {
-        m_qws.abort();
-        m_qws.open(QUrl(_qstrUrl + "/?token=tok&platform=test&sender=vms"));
-    }
-    bool IsConnected() const { return m_qws.state() == QAbstractSocket::ConnectedState; }
-    void AddJob(const QString& _qstrJobId)
-    {
-        m_qmapJobs[_qstrJobId].llCreated = QDateTime::currentMSecsSinceEpoch();
-        SendStep(_qstrJobId);
-    }
-    int Running() const
-    {
-        return std::count_if(m_qmapJobs.cbegin(), m_qmapJobs.cend(), [](const Job& _stJob) {
-            return _stJob.qsetFinalKeys.isEmpty();
-        });
-    }
-    const QMap<QString, Job>& Jobs() const { return m_qmapJobs; }
-    QString Unfinished() const
-    {
-        QStringList qlstJobs;
-        for (auto it = m_qmapJobs.cbegin(); it != m_qmapJobs.cend(); ++it) {
-            if (it->qsetFinalKeys.isEmpty())
-                qlstJobs << QString("%1 at step %2").arg(it.key()).arg(it->iStep);
-        }
-        return "unfinished: " + qlstJobs.join(", ");
-    }
-    int m_iResends = 0;
-    QStringList m_qlstProblems;
-
-private Q_SLOTS:
-    void SlotConnected()
-    {
-        for (auto it = m_qmapJobs.cbegin(); it != m_qmapJobs.cend(); ++it)
-            SendStep(it.key());
-    }
-    void SlotText(const QString& _qstrText)
-    {
-        const QJsonObject qjsonMsg = QJsonDocument::fromJson(_qstrText.toUtf8()).object();
-        if (qjsonMsg.value("cmdtype") != "send")
-            return;
-        m_qws.sendTextMessage(Text({{"cmdtype", "ack"}, {"msgId", qjsonMsg.value("msgId")},
-                                    {"timestamp", qjsonMsg.value("timestamp")}}));
-        const QString qstrKey = qjsonMsg.value("msgId").toString() + ' ' + qjsonMsg.value("timestamp").toString();
-        if (m_qhashSent.contains(qstrKey)) {
-            ++m_iResends;
-            if (m_qhashSent.value(qstrKey) != _qstrText)
-                m_qlstProblems << "resent differently: " + _qstrText;
-            return;
-        }
-        m_qhashSent.insert(qstrKey, _qstrText);
-        TakeReply(qjsonMsg.value("param").toObject().value("param").toObject(), qstrKey);
-    }
-
-private:
-    void TakeReply(const QJsonObject& _qjsonModule, const QString& _qstrKey)
-    {
-        const QJsonObject qjsonParam = _qjsonModule.value("param").toObject();
-        const QString qstrJobId = qjsonParam.value("JobId").toString();
-        const QString qstrCmd = _qjsonModule.value("cmd").toString();
-        if (!m_qmapJobs.contains(qstrJobId))
-            return;
-        Job& stJob = m_qmapJobs[qstrJobId];
-        const int iStatus = qjsonParam.value("status").toInt(-1);
-        if (qstrCmd == "BurnStatusReply" && (iStatus == 3 || iStatus == 4)) {
-            stJob.qsetFinalKeys.insert(_qstrKey);
-            stJob.iStatus = iStatus;
-            return;
-        }
-        if (stJob.iStep >= s_qlstSteps.size() || qstrCmd != s_qlstSteps.at(stJob.iStep) + "Reply")
-            return;  // an earlier step's reply sent again by a replay
-        if (qjsonParam.value("ret").toInt() != 0) {
-            m_qlstProblems << qstrJobId + ": " + Text(qjsonParam);
-            return;
-        }
-        ++stJob.iStep;
-        SendStep(qstrJobId);
-    }
-    QJsonObject StepParam(const QString& _qstrCmd, const QString& _qstrJobId) const
-    {
-        if (_qstrCmd == "ApplyBurn")
-            return {{"BurnDev", 7}, {"CopyCount", 1}, {"serverIP", "127.0.0.1"}, {"DevPort", m_iServicePort}};
-        if (_qstrCmd == "StartBurn")
-            return {{"CDType", "DVD"}, {"CDTitle", _qstrJobId}, {"CloseDisc", "yes"}, {"CopyCount", 1}};
-        if (_qstrCmd == "AddFile")
-            return {{"FileList", QJsonArray{QJsonObject{{"srcFile", m_qstrSrcFile}, {"DesFile", "/a.mp4"}}}}};
-        if (_qstrCmd == "WriteLabel")
-            return {{"LabelInfo", QJsonObject{{"UpperOne", _qstrJobId}}}};
-        return {};
-    }
-    // The job's current request, always with the same msgId and time stamp.
-    void SendStep(const QString& _qstrJobId)
-    {
-        const Job& stJob = m_qmapJobs.value(_qstrJobId);
-        if (stJob.iStep >= s_qlstSteps.size() || !IsConnected())
-            return;
-        const QString qstrCmd = s_qlstSteps.at(stJob.iStep);
-        QJsonObject qjsonParam = StepParam(qstrCmd, _qstrJobId);
-        qjsonParam.insert("JobId", _qstrJobId);
-        const QJsonObject qjsonRequest{
-            {"token", "tok"}, {"platform", "test"}, {"sender", "vms"}, {"cmdtype", "request"},
-            {"msgId", _qstrJobId + "-" + qstrCmd}, {"timestamp", QString::number(stJob.llCreated + stJob.iStep)},
-            {"param", QJsonObject{{"cmd", qstrCmd}, {"ret", 0}, {"param", qjsonParam}}}};
-        m_qws.sendTextMessage(Text(qjsonRequest));
-    }
-
-    QWebSocket m_qws;
-    int m_iServicePort;
-    QString m_qstrSrcFile;
-    QMap<QString, Job> m_qmapJobs;
-    QHash<QString, QString> m_qhashSent;
-};
 
 class tst_killrecovery : public QObject
 {
@@ -253,7 +112,12 @@ private Q_SLOTS:
                                                 {"--port", "0", "--step-ms", "40", "--discs", "100000", "--out", m_qtmpDir.filePath("out")},
                                                 "ready port=(\\d+) ");
         QVERIFY(iServicePort > 0);
-        CLS_KillClient client(iServicePort, m_qtmpDir.filePath("src/a.mp4"));
+        const QString qstrSrc = m_qtmpDir.filePath("src/a.mp4");
+        CLS_AckClient client([iServicePort, qstrSrc](const QString& _qstrCmd, const QString& _qstrJobId) {
+            if (_qstrCmd == "ApplyBurn")
+                return QJsonObject{{"BurnDev", 7}, {"CopyCount", 1}, {"serverIP", "127.0.0.1"}, {"DevPort", iServicePort}};
+            return CLS_AckClient::StepParam(_qstrCmd, _qstrJobId, qstrSrc);
+        });
         int iJobs = 0;
         for (int iKill = 0; iKill <= iKills; ++iKill) {
             const QString qstrUrl = StartHost();
