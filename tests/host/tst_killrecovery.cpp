@@ -9,8 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QWebSocket>
 
 #include "CLS_AckClient.h"
@@ -21,22 +19,6 @@ namespace
 {
 constexpr int n_WaitMs = 60000;
 constexpr int n_JobsInFlight = 3;
-// Replies in the store that no client confirmed; -1 when the store cannot be read.
-int UnconfirmedReplies(const QString& _qstrStore)
-{
-    int iCount = -1;
-    {
-        QSqlDatabase qsqlDb = QSqlDatabase::addDatabase("QSQLITE", "inspect");
-        qsqlDb.setDatabaseName(_qstrStore);
-        QSqlQuery qsqlQuery(qsqlDb);
-        if (qsqlDb.open()
-            && qsqlQuery.exec("SELECT COUNT(*) FROM job_item_table WHERE responnse<>'' AND ack_receive<>1")
-            && qsqlQuery.next())
-            iCount = qsqlQuery.value(0).toInt();
-    }
-    QSqlDatabase::removeDatabase("inspect");
-    return iCount;
-}
 }  // namespace
 
 class tst_killrecovery : public QObject
@@ -134,9 +116,9 @@ private Q_SLOTS:
         StopProcess(m_qprocHost);
         client.Open(StartHost());
         const QString qstrStore = m_qtmpDir.filePath("data/burnmodule.db");
-        QTRY_COMPARE_WITH_TIMEOUT(UnconfirmedReplies(qstrStore), 0, n_WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(CLS_AckClient::UnconfirmedReplies(qstrStore), 0, n_WaitMs);
         StopProcess(m_qprocHost);
-        QCOMPARE(UnconfirmedReplies(qstrStore), 0);
+        QCOMPARE(CLS_AckClient::UnconfirmedReplies(qstrStore), 0);
 
         const QMap<QString, QStringList> qmapTasks = ServiceTasks();
         int iDuplicates = 0;

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QWebSocket>
 
 #include <functional>
@@ -83,6 +85,22 @@ public:
     {
         return std::count_if(m_qhashReplyKeys.cbegin(), m_qhashReplyKeys.cend(),
                              [](const QSet<QString>& _qsetKeys) { return _qsetKeys.size() > 1; });
+    }
+    // Replies in a host's store that no client confirmed; -1 when the store cannot be read.
+    static int UnconfirmedReplies(const QString& _qstrStore)
+    {
+        int iCount = -1;
+        {
+            QSqlDatabase qsqlDb = QSqlDatabase::addDatabase("QSQLITE", "inspect");
+            qsqlDb.setDatabaseName(_qstrStore);
+            QSqlQuery qsqlQuery(qsqlDb);
+            if (qsqlDb.open()
+                && qsqlQuery.exec("SELECT COUNT(*) FROM job_item_table WHERE responnse<>'' AND ack_receive<>1")
+                && qsqlQuery.next())
+                iCount = qsqlQuery.value(0).toInt();
+        }
+        QSqlDatabase::removeDatabase("inspect");
+        return iCount;
     }
     static QString Text(const QJsonObject& _qjsonObj)
     {
