@@ -1,7 +1,9 @@
 #include "CLS_AutoPublisher.h"
 
+#include <QDir>
 #include <QFile>
 
+#include "BurnDefine.h"
 #include "FileOpt/CLS_OperateFile.h"
 #include "ModuleLog.h"
 #include "PublisherJobFile.h"
@@ -41,9 +43,17 @@ int CLS_AutoPublisher::CancelBurn(std::string)
     return 0;
 }
 
-int CLS_AutoPublisher::ClearData(QString)
+int CLS_AutoPublisher::ClearData(QString _qstrJobId)
 {
+    std::lock_guard<std::mutex> lock(m_mutexHandedOver);
+    m_setHandedOver.erase(_qstrJobId.toStdString());
     return 0;
+}
+
+bool CLS_AutoPublisher::IsHandedOver(const std::string& _strJobId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutexHandedOver);
+    return m_setHandedOver.count(_strJobId) > 0;
 }
 
 std::string CLS_AutoPublisher::PublisherName() const
@@ -128,8 +138,11 @@ int CLS_AutoPublisher::DoBurn(std::string _strJobId, BurnResultInfo* _pResult)
     const std::string strOrder = WorkFilePath(_strJobId, m_stVendor.szOrderExt);
     const std::string strMonitorFile = WatchedOrderPath("DoBurn", _strJobId);
     if (!strOrder.empty()
-        && HandOverJobFile(m_stVendor.szLogSource, qbaFun.constData(), _strJobId, strOrder, strMonitorFile))
+        && HandOverJobFile(m_stVendor.szLogSource, qbaFun.constData(), _strJobId, strOrder, strMonitorFile)) {
+        std::lock_guard<std::mutex> lock(m_mutexHandedOver);
+        m_setHandedOver.insert(_strJobId);
         return 0;
+    }
     if (_pResult)
         _pResult->qstrErrMsg = BrandText("[copy file fail]") + QString::fromStdString(_strJobId);
     const QByteArray qbaFormat = "FUN=%s, jobid=%s, blCopyRet==false copy file fail str"
@@ -153,7 +166,20 @@ int CLS_AutoPublisher::WriteLabel(std::string _strJobId, std::string _strReqJson
     return 0;
 }
 
-int CLS_AutoPublisher::GetJobStatus(QString _qstrJobId, BurnResultInfo*)
+// A job handed over keeps one of its files in the watched folder until it ends. With the
+// folder gone (removed while the job ran) nothing would ever tell its end, and the job
+// would be polled for good: it ends in error instead. A job never handed over stays unknown.
+int CLS_AutoPublisher::GetJobStatus(QString _qstrJobId, BurnResultInfo* _pResult)
 {
-    return CLS_OperateFile::GetJobFileState(WatchedOrderPath("GetJobStatus", _qstrJobId.toStdString()));
+    const std::string strOrderPath = WatchedOrderPath("GetJobStatus", _qstrJobId.toStdString());
+    const int iState = CLS_OperateFile::GetJobFileState(strOrderPath);
+    const QString qstrOrderDir = QString::fromStdString(m_strOrderDir);
+    if (iState != n_BurnJobState_Unknown || strOrderPath.empty() || QDir(qstrOrderDir).exists()
+        || !IsHandedOver(_qstrJobId.toStdString()))
+        return iState;
+    BURN_LOG_AS(m_stVendor.szLogSource, n_BurnLogLevel_Error, "fun=%s, jobid=%s, the watched folder [%s] is gone",
+                FunName("GetJobStatus").constData(), _qstrJobId.toUtf8().constData(), m_strOrderDir.c_str());
+    if (_pResult)
+        _pResult->qstrErrMsg = BrandText("[刻录文件夹不存在]") + qstrOrderDir;
+    return n_BurnJobState_Error;
 }

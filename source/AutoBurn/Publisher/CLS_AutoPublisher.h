@@ -5,6 +5,8 @@
 // kind; called from the bus's command threads and its status thread.
 #pragma once
 
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "CLS_AutoBase.h"
@@ -48,4 +50,8 @@ private:
     // The job's work file "<work folder><job id><ext>"; empty when there is no folder.
     std::string WorkFilePath(const std::string& _strJobId, const char* _szExt);
     QString BrandText(const char* _szText) const;
+    bool IsHandedOver(const std::string& _strJobId) const;
+
+    mutable std::mutex m_mutexHandedOver;
+    std::set<std::string> m_setHandedOver;  // jobs whose order DoBurn put in the watched folder, until ClearData
 };
