@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   rabbitmq-server amqp-tools python3 python3-websockets
   binutils xorriso openssl fonts-wqy-microhei
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
