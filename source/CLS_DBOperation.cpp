@@ -475,8 +475,14 @@ bool CLS_DBOperation::EndWrite(bool _blCommit, const char* _szFun)
 {
     const bool blCommitted =
         _blCommit && RunStatement(QStringLiteral("COMMIT"), {}, "Error: Fail to COMMIT. err=[%s]");
+    // A COMMIT that failed on a full or failing disk has rolled back already; that ROLLBACK
+    // finds no transaction is no failure worth a line.
     if (!blCommitted) {
-        RunStatement(QStringLiteral("ROLLBACK"), {}, "Error: Fail to ROLLBACK. err=[%s]");
+        QSqlQuery qsqlQuery(m_qsqlDb);
+        if (!qsqlQuery.exec(QStringLiteral("ROLLBACK"))
+            && !ErrorText(qsqlQuery.lastError()).contains(QLatin1String("no transaction is active")))
+            BURN_LOG(n_BurnLogLevel_Error, "Error: Fail to ROLLBACK. err=[%s]",
+                     ErrorText(qsqlQuery.lastError()).toUtf8().constData());
         BURN_LOG(n_BurnLogLevel_Error, "Error: fun=%s rolled back, none of its rows were kept.", _szFun);
     }
     s_mutexWrite.unlock();

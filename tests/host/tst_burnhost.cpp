@@ -315,7 +315,8 @@ private Q_SLOTS:
         QCOMPARE(StdioParams("ack").last().value("ret").toInt(), -1);
         const QString qstrLogDir = QCoreApplication::applicationDirPath() + "/Log/burnhost/";
         const QString qstrLog = QDir(qstrLogDir).entryList({"*_" + qstrPid + ".log"}).value(0);
-        QVERIFY(ReadTestFile(qstrLogDir + qstrLog).contains("fun=CLS_DBOperation::InsertMsgInfo rolled back"));
+        const QByteArray qbaLog = ReadTestFile(qstrLogDir + qstrLog);
+        QVERIFY(qbaLog.contains("fun=CLS_DBOperation::InsertMsgInfo rolled back") && !qbaLog.contains("ROLLBACK"));
         QCOMPARE(limit("unlimited"), 0);
         m_qproc.write(qbaStart + '\n');
         QCOMPARE(WaitForStdioReply("StartBurnReply").value("ret").toInt(-1), 0);
