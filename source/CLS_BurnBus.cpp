@@ -101,26 +101,37 @@ struct RequestField
     FieldType eType;
 };
 
-bool RefuseMistypedField(const char* _szFun, const QJsonObject& _qjsonReq, BurnResultInfo* _pResult)
+// The key of the first field of the request whose JSON type is not the one it must have;
+// empty when every field present fits.
+QString MistypedField(const QJsonObject& _qjsonReq)
 {
     static const RequestField s_arrFields[] = {
-        {"JobId", n_FieldType_Text},       {"CDType", n_FieldType_Text},    {"CDTitle", n_FieldType_Text},
-        {"CDCover", n_FieldType_Text},     {"CloseDisc", n_FieldType_Text}, {"serverIP", n_FieldType_Text},
-        {"eventId", n_FieldType_Text},     {"BurnDev", n_FieldType_Number}, {"BurnType", n_FieldType_Number},
-        {"CopyCount", n_FieldType_Number}, {"DevPort", n_FieldType_Number}, {"FileList", n_FieldType_List},
+        {"JobId", n_FieldType_Text},      {"CDType", n_FieldType_Text},       {"CDTitle", n_FieldType_Text},
+        {"CDCover", n_FieldType_Text},    {"CloseDisc", n_FieldType_Text},    {"serverIP", n_FieldType_Text},
+        {"eventId", n_FieldType_Text},    {"devIP", n_FieldType_Text},        {"subCmd", n_FieldType_Text},
+        {"BurnDev", n_FieldType_Number},  {"BurnType", n_FieldType_Number},   {"CopyCount", n_FieldType_Number},
+        {"DevPort", n_FieldType_Number},  {"burnDev", n_FieldType_Number},    {"devPort", n_FieldType_Number},
+        {"FileList", n_FieldType_List},
     };
     for (const RequestField& stField : s_arrFields) {
         const QJsonValue qjsonValue = _qjsonReq.value(QLatin1String(stField.szKey));
         const bool blFits = qjsonValue.isUndefined() || (stField.eType == n_FieldType_Text && qjsonValue.isString())
                             || (stField.eType == n_FieldType_Number && qjsonValue.isDouble())
                             || (stField.eType == n_FieldType_List && qjsonValue.isArray());
-        if (blFits)
-            continue;
-        _pResult->qstrErrMsg = QStringLiteral("[参数类型错误]") + QLatin1String(stField.szKey);
-        BURN_LOG(n_BurnLogLevel_Error, "fun=%s, refused field [%s] of a wrong type", _szFun, stField.szKey);
-        return true;
+        if (!blFits)
+            return QLatin1String(stField.szKey);
     }
-    return false;
+    return QString();
+}
+
+bool RefuseMistypedField(const char* _szFun, const QJsonObject& _qjsonReq, BurnResultInfo* _pResult)
+{
+    const QString qstrKey = MistypedField(_qjsonReq);
+    if (qstrKey.isEmpty())
+        return false;
+    _pResult->qstrErrMsg = QStringLiteral("[参数类型错误]") + qstrKey;
+    BURN_LOG(n_BurnLogLevel_Error, "fun=%s, refused field [%s] of a wrong type", _szFun, qstrKey.toUtf8().constData());
+    return true;
 }
 
 bool TakeFirstMessage(std::list<std::string>* _plistMsg, QMutex* _pmutexMsg, std::string& _strMsg)
@@ -721,6 +732,11 @@ int CLS_BurnBus::RunDevCtrlEntries(const QJsonArray& _qjsonEntries, QJsonArray& 
 int CLS_BurnBus::RunDevCtrlEntry(const QJsonObject& _qjsonEntry, BurnResultInfo* _pResult,
                                  QJsonArray& _qjsonDelJobId)
 {
+    const QString qstrMistyped = MistypedField(_qjsonEntry);
+    if (!qstrMistyped.isEmpty()) {
+        _pResult->qstrErrMsg = QStringLiteral("参数错误:") + qstrMistyped;
+        return n_BurnBusResult_BadRequest;
+    }
     CLS_AutoBase* pBackend = CLS_AutoBase::GetInstance(ReadInt(_qjsonEntry, "burnDev", -1));
     if (!pBackend)
         return n_BurnBusResult_NoBackend;

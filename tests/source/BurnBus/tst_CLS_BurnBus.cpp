@@ -286,9 +286,11 @@ private Q_SLOTS:
         pBackend->SetResult("GetRobotStatus", -3, "离线");
         const QJsonObject qjsonReboot{{"burnDev", n_KindDevice}, {"subCmd", "reboot"}, {"devId", 7}};
         const QJsonObject qjsonKind6{{"burnDev", 6}, {"subCmd", "getRobotStatus"}};
-        QCOMPARE(announce("ev-fail", {qjsonEntry, qjsonReboot, qjsonKind6, qjsonAdjust}),
+        const QJsonObject qjsonTextPort = Merged(qjsonEntry, {{"devPort", "1883"}});
+        QCOMPARE(announce("ev-fail", {qjsonEntry, qjsonReboot, qjsonTextPort, qjsonKind6, qjsonAdjust}),
                  DevCtrlReplyText("ev-fail", -1, {DevCtrlItem(qjsonEntry, -3, "离线"),
                                                   DevCtrlItem(qjsonReboot, -8, "参数错误:subCmd"),
+                                                  DevCtrlItem(qjsonTextPort, -8, "参数错误:devPort"),
                                                   DevCtrlItem(qjsonKind6, -6, ""),
                                                   DevCtrlItem(qjsonAdjust, -3, "离线")}));
     }
