@@ -9,7 +9,7 @@ root=$PWD
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_gateway fuzz_parsers fuzz_files fuzz_host fuzz_simulators)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_gateway fuzz_parsers fuzz_files fuzz_host fuzz_simulators fuzz_simservices)
 
 scripts/install-deps.sh
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DBURN_FUZZ=ON -DBURN_BUILD_TESTS=OFF -DBURN_BUILD_BENCH=OFF \
