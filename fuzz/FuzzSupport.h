@@ -72,7 +72,8 @@ inline QByteArray Bytes(const uint8_t* _pData, size_t _uSize)
 // which cannot repeat a key.
 inline bool RepeatsKey(const QByteArray& _qbaText)
 {
-    const QByteArray qbaJson = QString::fromUtf8(_qbaText).toUtf8();
+    // The whole text: QString::fromUtf8(QByteArray) would stop at a NUL.
+    const QByteArray qbaJson = QString::fromUtf8(_qbaText.constData(), _qbaText.size()).toUtf8();
     QList<QSet<QString>> qlstKeys;  // per open container; an array's set stays empty
     QList<bool> qlstIsObject;
     const int iSize = qbaJson.size();
