@@ -8,10 +8,10 @@
 
 #include <csignal>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "DmxNwcApi.h"
+#include "LibraryProbes.h"
 
 namespace
 {
@@ -24,13 +24,6 @@ struct NwcEntries
 #define BURN_ENTRY(ret, name, params, args) decltype(&::name) name = nullptr;
 #include "DmxNwcApiTable.h"
 };
-
-QString ThreadName()
-{
-    std::ostringstream ossThread;
-    ossThread << std::this_thread::get_id();
-    return QString::fromStdString(ossThread.str());
-}
 
 // Resolves every entry; the names of those missing.
 QString ResolveEntries(QLibrary& _qlib, NwcEntries& _stEntries)
@@ -88,22 +81,6 @@ struct CallOutcome
     QString qstrReply;
     qint64 llElapsedMs = 0;
 };
-
-// Bytes a socket on the port holds unread (Linux), the robot's side of the connection.
-bool UnreadBytesOnPort(int _iPort)
-{
-    QFile qfile("/proc/net/tcp");
-    if (!qfile.open(QIODevice::ReadOnly))
-        return false;
-    const QString qstrLocal = QStringLiteral(":%1").arg(_iPort, 4, 16, QLatin1Char('0')).toUpper();
-    for (const QByteArray& qbaLine : qfile.readAll().split('\n')) {
-        const QStringList qlstFields = QString::fromLatin1(qbaLine).simplified().split(' ');
-        const bool blOnPort = qlstFields.size() > 4 && qlstFields.at(1).endsWith(qstrLocal);
-        if (blOnPort && qlstFields.at(4).section(':', 1).toInt(nullptr, 16) > 0)
-            return true;
-    }
-    return false;
-}
 
 QString AddTaskBody(const QString& _qstrGuid, int _iBurnCount, const QString& _qstrSource)
 {

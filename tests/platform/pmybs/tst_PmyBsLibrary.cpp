@@ -8,9 +8,9 @@
 
 #include <csignal>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
+#include "LibraryProbes.h"
 #include "PmyBsApi.h"
 
 namespace
@@ -24,13 +24,6 @@ struct PmyBsEntries
 #include "PmyBsApiTable.h"
 };
 
-QString ThreadName()
-{
-    std::ostringstream ossThread;
-    ossThread << std::this_thread::get_id();
-    return QString::fromStdString(ossThread.str());
-}
-
 QString ResolveEntries(QLibrary& _qlib, PmyBsEntries& _stEntries)
 {
     QStringList qlstMissing;
@@ -40,22 +33,6 @@ QString ResolveEntries(QLibrary& _qlib, PmyBsEntries& _stEntries)
         qlstMissing << #name;
 #include "PmyBsApiTable.h"
     return qlstMissing.join(' ');
-}
-
-// Bytes a socket on the port holds unread (Linux), the service's side of the connection.
-bool UnreadBytesOnPort(int _iPort)
-{
-    QFile qfile("/proc/net/tcp");
-    if (!qfile.open(QIODevice::ReadOnly))
-        return false;
-    const QString qstrLocal = QStringLiteral(":%1").arg(_iPort, 4, 16, QLatin1Char('0')).toUpper();
-    for (const QByteArray& qbaLine : qfile.readAll().split('\n')) {
-        const QStringList qlstFields = QString::fromLatin1(qbaLine).simplified().split(' ');
-        const bool blOnPort = qlstFields.size() > 4 && qlstFields.at(1).endsWith(qstrLocal);
-        if (blOnPort && qlstFields.at(4).section(':', 1).toInt(nullptr, 16) > 0)
-            return true;
-    }
-    return false;
 }
 
 // What the callbacks received ("<kind> <json>"), for which logins, on which threads.
