@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QMutexLocker>
+#include <QReadWriteLock>
 #include <QThread>
 
 #include <climits>
@@ -171,6 +172,16 @@ void CopyMember(const QJsonObject& _qjsonFrom, const char* _szFrom, QJsonObject&
     if (!qjsonValue.isUndefined())
         _qjsonTo.insert(QLatin1String(_szTo), qjsonValue);
 }
+
+// Qt keeps the state of contended read-write locks in a process-wide list that it makes on
+// the first contention and ends in an exit handler. Made before the bus registers its own
+// handler, it ends after that handler has stopped the bus threads that may contend.
+void MakeLockStateListNow()
+{
+    QReadWriteLock qrwlock;
+    QReadLocker locker(&qrwlock);
+    static_cast<void>(qrwlock.tryLockForWrite(1));
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -189,6 +200,7 @@ CLS_BurnBus* CLS_BurnBus::GetInstance()
     if (QCoreApplication* pApp = QCoreApplication::instance())
         pBurnBus->moveToThread(pApp->thread());
     s_pBurnBus.store(pBurnBus, std::memory_order_release);
+    MakeLockStateListNow();
     qAddPostRoutine(&CLS_BurnBus::StopAtExit);
     std::atexit(&CLS_BurnBus::StopAtExit);
     return pBurnBus;

@@ -150,6 +150,10 @@ CLS_BurnPresenter::CLS_BurnPresenter(const QString& _qstrCreateText, QObject* _p
     m_pCleanUpPool = new QThreadPool(this);
     m_pRecoveryPool = new QThreadPool(this);
     m_pRecoveryPool->setMaxThreadCount(n_RecoveryThreads);
+    // The store is opened before the bus first exists: Qt's SQL globals, made now, end
+    // after the bus's exit handler has stopped the threads that store replies through
+    // them, should the host end with exit() while the module is loaded.
+    static_cast<void>(CLS_DBOperation(s_qstrStoreName));
     CLS_BurnBus::GetInstance()->SetWorkParamWriter(&StoreWorkParam);
     ReadShellConfig();
     SetupMqProducer(_qstrCreateText);

@@ -81,6 +81,26 @@ QByteArray JobFile(const QString& _qstrJobId, const QString& _qstrName)
 }
 }  // namespace
 
+// The child of exitWithWorkInFlight: a host that calls exit() with its application and the
+// gateway alive while bus threads answer jobs and the gateway stores their replies.
+int RunExitChild(int argc, char** argv)
+{
+    new QCoreApplication(argc, argv);
+    if (!QDir::setCurrent(QString::fromLocal8Bit(argv[2])))
+        return 2;
+    auto* pBackend = new CLS_TestBackend(1);
+    CLS_AutoBase::InstallInstance(n_Kind, pBackend);
+    auto* pPresenter = new CLS_BurnPresenter(QString());
+    for (int iJob = 0; iJob < 200; ++iJob) {
+        const QString qstrJobId = QStringLiteral("X%1").arg(iJob);
+        const QJsonObject qjsonReq = Request(iJob % 2 ? "ApplyBurn" : "StartBurn", qstrJobId, qstrJobId);
+        pPresenter->DealWebSoketMsg(Text(With(qjsonReq, "timestamp", QString::number(1700000000000 + iJob))));
+    }
+    if (!QTest::qWaitFor([&] { return pBackend->Calls().size() >= 20; }, n_WaitMs))
+        return 3;
+    std::exit(0);
+}
+
 class tst_CLS_BurnPresenter : public QObject
 {
     Q_OBJECT
@@ -370,6 +390,25 @@ private Q_SLOTS:
         QVERIFY(!LogRecorder::contains("CLS_BurnPresenter|[AddFileEx Fail]"));
     }
 
+    // A host may end with exit() while jobs run: the bus stops its threads before Qt's
+    // globals end, so no thread writes the store through freed driver state.
+    void exitWithWorkInFlight_data()
+    {
+        QTest::addColumn<int>("run");
+        for (int iRun = 1; iRun <= 4; ++iRun)
+            QTest::addRow("run %d", iRun) << iRun;
+    }
+    void exitWithWorkInFlight()
+    {
+        QTemporaryDir qtmpDir;
+        QProcess qprocess;
+        qprocess.start(QCoreApplication::applicationFilePath(), {"--exit-child", qtmpDir.path()});
+        QVERIFY(qprocess.waitForFinished(n_WaitMs * 3));
+        const QString qstrStdErr = QString::fromUtf8(qprocess.readAllStandardError()).right(3000);
+        QVERIFY2(qprocess.exitStatus() == QProcess::NormalExit && qprocess.exitCode() == 0, qPrintable(qstrStdErr));
+        QVERIFY2(!qstrStdErr.contains("Sanitizer"), qPrintable(qstrStdErr));
+    }
+
     // With "BurnModule" in the shell's "oneInstance" list, messages are wrapped once more in
     // the client's identity. A stored status reply goes out with the head of the job's DoBurn.
     void messageTexts()
@@ -385,5 +424,13 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_CLS_BurnPresenter)
+int main(int argc, char** argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--exit-child") == 0)
+        return RunExitChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    tst_CLS_BurnPresenter test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_CLS_BurnPresenter.moc"
