@@ -1,5 +1,6 @@
 // What every fuzz program shares: the Qt application the module's code expects, a
-// scratch working folder, and the input cut into texts. Header only.
+// scratch working folder, the input cut into texts, and the description each program
+// gives of itself (FuzzMain.cpp holds libFuzzer's entry points over it).
 #pragma once
 
 #include <QByteArray>
@@ -18,6 +19,18 @@
 
 namespace FuzzSupport
 {
+// One fuzz program: whether it works in a scratch folder, whether it skips texts that
+// repeat a JSON key (see RepeatsKey), its set-up (or none) and its run over one input,
+// given as the first byte (which reader) and the rest.
+struct Target
+{
+    bool blScratchFolder;
+    bool blSkipRepeatedKeys;
+    void (*pfnSetUp)();
+    void (*pfnRun)(uint8_t _uChoice, const QByteArray& _qbaRest);
+};
+extern const Target c_stTarget;
+
 // A QCoreApplication for the process's life, every fixed pause of the module shortened
 // so an input never waits long.
 inline QCoreApplication* s_pApp = nullptr;
@@ -26,14 +39,6 @@ inline void Start(int* _piArgc, char*** _pppArgv)
     qputenv("BURNMODULE_TIME_SCALE", "0.001");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     s_pApp = new QCoreApplication(*_piArgc, *_pppArgv);
-}
-
-// Ends the application as a host does at its end: its post routines run (the bus stops
-// its threads there) while everything they use is still there.
-inline void EndApplication()
-{
-    delete s_pApp;
-    s_pApp = nullptr;
 }
 
 // A fresh temporary folder becomes the current one (the job store, "BurnJob/", the job
@@ -70,7 +75,7 @@ inline QByteArray Bytes(const uint8_t* _pData, size_t _uSize)
 // earlier value of such a key, a leak of Qt's that would stop every run at once; the
 // fuzz programs skip these texts. Strings are decoded by Qt from a one-element array,
 // which cannot repeat a key.
-inline bool RepeatsKey(const QByteArray& _qbaText)
+inline bool RepeatsKeyIn(const QByteArray& _qbaText)
 {
     // The whole text: QString::fromUtf8(QByteArray) would stop at a NUL.
     const QByteArray qbaJson = QString::fromUtf8(_qbaText.constData(), _qbaText.size()).toUtf8();
@@ -100,6 +105,19 @@ inline bool RepeatsKey(const QByteArray& _qbaText)
                 return true;
             qlstKeys.last().insert(qstrKey);
         }
+    }
+    return false;
+}
+
+// The same for the whole text and for each of its NUL-separated parts, which programs
+// read as texts of their own: an unmatched quote in one part must not hide the next.
+inline bool RepeatsKey(const QByteArray& _qbaText)
+{
+    if (RepeatsKeyIn(_qbaText))
+        return true;
+    for (const QByteArray& qbaPart : _qbaText.split('\0')) {
+        if (RepeatsKeyIn(qbaPart))
+            return true;
     }
     return false;
 }

@@ -48,23 +48,14 @@ void ReadEpsonJob(const QByteArray& _qbaStatus, const QByteArray& _qbaFailedOrde
     BurnResultInfo stResult;
     FuzzSupport::Keep(epson.GetJobStatus(QStringLiteral("J1"), &stResult));
 }
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppArgv)
+void Run(uint8_t _uChoice, const QByteArray& _qbaRest)
 {
-    FuzzSupport::Start(_piArgc, _pppArgv);
-    FuzzSupport::EnterScratchFolder();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
-{
-    if (_uSize == 0)
-        return 0;
-    const QList<QByteArray> qlstParts = FuzzSupport::Parts(FuzzSupport::Bytes(_pData + 1, _uSize - 1), 3);
-    if (_pData[0] % 2)
+    const QList<QByteArray> qlstParts = FuzzSupport::Parts(_qbaRest, 3);
+    if (_uChoice % 2)
         ReadEpsonJob(qlstParts.at(0), qlstParts.at(1));
     else
         ReadIni(qlstParts.at(0), qlstParts.at(2).toStdString());
-    return 0;
 }
+}  // namespace
+
+const FuzzSupport::Target FuzzSupport::c_stTarget{true, false, nullptr, &Run};

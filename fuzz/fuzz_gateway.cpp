@@ -3,9 +3,6 @@
 // chosen by the first input byte; a do-nothing device behind every kind.
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QReadWriteLock>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include "CLS_BurnPresenter.h"
 #include "CLS_FuzzBackend.h"
@@ -31,12 +28,8 @@ QString InEnvelope(const QByteArray& _qbaRest, bool _blTimestamp)
         qjsonMsg.insert("timestamp", QString::number(++s_llTimestamp));
     return QString::fromUtf8(QJsonDocument(qjsonMsg).toJson(QJsonDocument::Compact));
 }
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppArgv)
+void SetUp()
 {
-    FuzzSupport::Start(_piArgc, _pppArgv);
-    FuzzSupport::EnterScratchFolder();
     // Kept to the process end, as the bus threads may call them at any time; held here
     // too, as the registry's table ends before the leak check at exit.
     static CLS_FuzzBackend* s_arrBackends[18];
@@ -44,62 +37,37 @@ extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppArgv)
         s_arrBackends[iKind + 1] = new CLS_FuzzBackend;
         CLS_AutoBase::InstallInstance(iKind, s_arrBackends[iKind + 1]);
     }
-    // Qt's driver loader, connection registry, driver and the free list of contended
-    // read-write locks end in exit handlers made on their first use: used once here,
-    // before the handler below, they end after it.
-    {
-        QReadWriteLock qrwlock;
-        QReadLocker locker(&qrwlock);
-        static_cast<void>(qrwlock.tryLockForWrite(1));
-    }
-    {
-        QSqlDatabase qsqlDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz-warm-up"));
-        qsqlDb.setDatabaseName(QStringLiteral(":memory:"));
-        if (qsqlDb.open())
-            QSqlQuery(QStringLiteral("SELECT 1"), qsqlDb).exec();
-        qsqlDb.close();
-        qsqlDb = QSqlDatabase();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fuzz-warm-up"));
+    // Never deleted: libFuzzer ends with exit(), as a host may, and the module stops its
+    // threads by itself then.
     s_pPresenter = new CLS_BurnPresenter(QString());
-    // libFuzzer ends with exit(): the gateway and the application end first, as the host
-    // ends them (DeleteModule, then its application), so no bus thread outlives the
-    // Qt objects it uses. Registered last, this handler runs first.
-    std::atexit([] {
-        delete s_pPresenter;
-        FuzzSupport::EndApplication();
-    });
-    return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
+void Run(uint8_t _uChoice, const QByteArray& _qbaRest)
 {
-    if (_uSize == 0)
-        return 0;
-    const QByteArray qbaRest = FuzzSupport::Bytes(_pData + 1, _uSize - 1);
-    if (FuzzSupport::RepeatsKey(qbaRest))
-        return 0;
-    switch (_pData[0] % 6) {
+    const QString qstrRest = QString::fromUtf8(_qbaRest);
+    switch (_uChoice % 6) {
     case 0:
-        s_pPresenter->DealWebSoketMsg(QString::fromUtf8(qbaRest));
+        s_pPresenter->DealWebSoketMsg(qstrRest);
         break;
     case 1:
-        s_pPresenter->DealWebSoketMsg(InEnvelope(qbaRest, false));
+        s_pPresenter->DealWebSoketMsg(InEnvelope(_qbaRest, false));
         break;
     case 2:
-        s_pPresenter->DealWebSoketMsg(InEnvelope(qbaRest, true));
+        s_pPresenter->DealWebSoketMsg(InEnvelope(_qbaRest, true));
         break;
     case 3:
-        s_pPresenter->DealWebSoketMsgAck(70, QString::fromUtf8(qbaRest));
+        s_pPresenter->DealWebSoketMsgAck(70, qstrRest);
         break;
     case 4:
-        s_pPresenter->DealWebSoketMsgAck(71, QString::fromUtf8(qbaRest));
+        s_pPresenter->DealWebSoketMsgAck(71, qstrRest);
         break;
     default:
-        s_pPresenter->DealWebSoketLogout(QString::fromUtf8(qbaRest));
+        s_pPresenter->DealWebSoketLogout(qstrRest);
         break;
     }
     // What the bus's threads queued for the host thread (replies, timers) runs here.
     QCoreApplication::processEvents();
-    return 0;
 }
+}  // namespace
+
+const FuzzSupport::Target FuzzSupport::c_stTarget{true, true, &SetUp, &Run};

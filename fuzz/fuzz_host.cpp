@@ -8,28 +8,21 @@
 #include "CLS_WebSocketRelay.h"
 #include "FuzzSupport.h"
 
-extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppArgv)
+namespace
 {
-    FuzzSupport::Start(_piArgc, _pppArgv);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
+void Run(uint8_t _uChoice, const QByteArray& _qbaRest)
 {
-    if (_uSize == 0)
-        return 0;
-    const QByteArray qbaRest = FuzzSupport::Bytes(_pData + 1, _uSize - 1);
-    if (FuzzSupport::RepeatsKey(qbaRest))
-        return 0;
-    if (_pData[0] % 2 == 0) {
-        const StdioRequest stRequest = ParseStdioLine(qbaRest);
+    if (_uChoice % 2 == 0) {
+        const StdioRequest stRequest = ParseStdioLine(_qbaRest);
         const QString qstrSignal = QStringLiteral("signalSendMsg");
         FuzzSupport::Keep(FormatStdioLine(qstrSignal, stRequest.iCode, stRequest.qstrData).size());
-        return 0;
+        return;
     }
-    const MessageAddress stAddress = AddressOf(QJsonDocument::fromJson(qbaRest).object());
+    const MessageAddress stAddress = AddressOf(QJsonDocument::fromJson(_qbaRest).object());
     FuzzSupport::Keep(stAddress.qsetSenders.size() + stAddress.qstrToken.size());
     const ClientIdentity stIdentity{stAddress.qstrToken, QString(), stAddress.qsetSenders.values().value(0)};
     FuzzSupport::Keep(qHash(stIdentity));
-    return 0;
 }
+}  // namespace
+
+const FuzzSupport::Target FuzzSupport::c_stTarget{false, true, nullptr, &Run};

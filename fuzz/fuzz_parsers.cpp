@@ -173,26 +173,13 @@ void ReadOther(int _iWhich, const QByteArray& _qbaText, const QString& _qstrText
         break;
     }
 }
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppArgv)
+void Run(uint8_t _uChoice, const QByteArray& _qbaRest)
 {
-    FuzzSupport::Start(_piArgc, _pppArgv);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
-{
-    if (_uSize == 0)
-        return 0;
-    const QByteArray qbaRest = FuzzSupport::Bytes(_pData + 1, _uSize - 1);
-    if (FuzzSupport::RepeatsKey(qbaRest))
-        return 0;
-    const QList<QByteArray> qlstParts = FuzzSupport::Parts(qbaRest, 2);
+    const QList<QByteArray> qlstParts = FuzzSupport::Parts(_qbaRest, 2);
     const QString qstrText = QString::fromUtf8(qlstParts.at(0));
     const QString qstrSecond = QString::fromUtf8(qlstParts.at(1));
     // Five families of four or five readers each.
-    const int iWhich = _pData[0] % 25;
+    const int iWhich = _uChoice % 25;
     if (iWhich < 4)
         ReadPmy(iWhich, qstrText);
     else if (iWhich < 8)
@@ -203,5 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
         ReadMessage(iWhich - 13, qstrText, qstrSecond);
     else
         ReadOther((iWhich - 17) % 4, qlstParts.at(0), qstrText, qstrSecond);
-    return 0;
 }
+}  // namespace
+
+const FuzzSupport::Target FuzzSupport::c_stTarget{false, true, nullptr, &Run};

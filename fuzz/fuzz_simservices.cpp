@@ -65,24 +65,10 @@ void AskPmy(const QList<QByteArray>& _qlstParts)
     }
     FuzzSupport::Keep(service.RobotStatusJson());
 }
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppArgv)
+void Run(uint8_t _uChoice, const QByteArray& _qbaRest)
 {
-    FuzzSupport::Start(_piArgc, _pppArgv);
-    FuzzSupport::EnterScratchFolder();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
-{
-    if (_uSize == 0)
-        return 0;
-    const QByteArray qbaRest = FuzzSupport::Bytes(_pData + 1, _uSize - 1);
-    if (FuzzSupport::RepeatsKey(qbaRest))
-        return 0;
-    const QList<QByteArray> qlstParts = qbaRest.split('\0');
-    switch (_pData[0] % 5) {
+    const QList<QByteArray> qlstParts = _qbaRest.split('\0');
+    switch (_uChoice % 5) {
     case 0:
         AskDmx(qlstParts, 2);
         break;
@@ -99,5 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
         AskPmy(qlstParts);
         break;
     }
-    return 0;
 }
+}  // namespace
+
+const FuzzSupport::Target FuzzSupport::c_stTarget{true, true, nullptr, &Run};

@@ -50,32 +50,23 @@ void ReadOptionValues(const QByteArray& _qbaText)
     QVector<DmxSimInk> vecInks;
     FuzzSupport::Keep(ParseDmxSimInks(qstrText, vecInks));
 }
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* _piArgc, char*** _pppArgv)
+void Run(uint8_t _uChoice, const QByteArray& _qbaRest)
 {
-    FuzzSupport::Start(_piArgc, _pppArgv);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _pData, size_t _uSize)
-{
-    if (_uSize == 0)
-        return 0;
-    const QByteArray qbaRest = FuzzSupport::Bytes(_pData + 1, _uSize - 1);
-    switch (_pData[0] % 4) {
+    switch (_uChoice % 4) {
     case 0:
-        ReadOrder(qbaRest, EpsonVendor());
+        ReadOrder(_qbaRest, EpsonVendor());
         break;
     case 1:
-        ReadOrder(qbaRest, PrimeraVendor());
+        ReadOrder(_qbaRest, PrimeraVendor());
         break;
     case 2:
-        ReadHttp(qbaRest);
+        ReadHttp(_qbaRest);
         break;
     default:
-        ReadOptionValues(qbaRest);
+        ReadOptionValues(_qbaRest);
         break;
     }
-    return 0;
 }
+}  // namespace
+
+const FuzzSupport::Target FuzzSupport::c_stTarget{false, false, nullptr, &Run};
