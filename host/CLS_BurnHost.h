@@ -7,6 +7,11 @@
 #include <QObject>
 #include <QString>
 
+// The longest request a client may send, on either relay: far above any real job (a
+// job's file list is a few hundred kilobytes), low enough that no client can make the
+// host hold gigabytes.
+constexpr int n_MaxRequestBytes = 64 * 1024 * 1024;
+
 class CLS_BurnHost : public QObject
 {
     Q_OBJECT

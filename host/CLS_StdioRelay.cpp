@@ -6,6 +6,7 @@
 #include <QTextCodec>
 
 #include <cstdio>
+#include <utility>
 #include <unistd.h>
 
 #include "CLS_BurnHost.h"
@@ -79,6 +80,8 @@ void CLS_StdioRelay::DeliverCompleteLines()
     while ((iEnd = m_qbaPending.indexOf('\n')) >= 0) {
         QByteArray qbaLine = m_qbaPending.left(iEnd);
         m_qbaPending.remove(0, iEnd + 1);
+        if (std::exchange(m_blSkipToLineEnd, false))
+            continue;
         if (qbaLine.endsWith('\r'))
             qbaLine.chop(1);
         if (qbaLine.trimmed().isEmpty())
@@ -90,6 +93,11 @@ void CLS_StdioRelay::DeliverCompleteLines()
         const StdioRequest stRequest = ParseStdioLine(qbaLine);
         m_pHost->Deliver(stRequest.iCode, stRequest.qstrData);
     }
+    if (m_qbaPending.size() <= n_MaxRequestBytes)
+        return;
+    fprintf(stderr, "burnhost: dropped a request line longer than %d bytes\n", n_MaxRequestBytes);
+    m_qbaPending.clear();
+    m_blSkipToLineEnd = true;
 }
 
 void CLS_StdioRelay::SlotOutgoing(QString _qstrSignal, int _iCode, QString _qstrData)

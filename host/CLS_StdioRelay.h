@@ -38,4 +38,5 @@ private:
     CLS_BurnHost* m_pHost;
     QSocketNotifier* m_pStdinNotifier = nullptr;
     QByteArray m_qbaPending;
+    bool m_blSkipToLineEnd = false;  // the rest of a dropped over-long line is still to come
 };

@@ -126,6 +126,8 @@ void CLS_WebSocketRelay::SlotNewConnection()
 {
     while (QWebSocket* pClient = m_pServer->nextPendingConnection()) {
         pClient->setParent(this);
+        pClient->setMaxAllowedIncomingMessageSize(n_MaxRequestBytes);
+        pClient->setMaxAllowedIncomingFrameSize(n_MaxRequestBytes);
         m_qhashClients.insert(pClient, {});
         connect(pClient, &QWebSocket::textMessageReceived, this, &CLS_WebSocketRelay::SlotTextMessage);
         connect(pClient, &QWebSocket::disconnected, this, &CLS_WebSocketRelay::SlotDisconnected);

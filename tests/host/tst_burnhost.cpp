@@ -242,6 +242,7 @@ private Q_SLOTS:
                     << qbaParam << (blReply ? szCmd + QString("Reply") : QString()) << QString(szLogLine);
             }
         }
+        QTest::newRow("ApplyBurn, 65 MB line") << QByteArray(65 << 20, ' ') << QString() << "longer than";
     }
     void hostileRequests()
     {
