@@ -284,14 +284,24 @@ private Q_SLOTS:
         QVERIFY2(qstrSeen.contains(logLine), qPrintable(qstrSeen.left(2000)));
     }
 
-    // The store's disk is full while a publisher job runs (a file-size limit on the running
-    // host, its signal ignored): the job's next request gets a receipt saying it was not
-    // recorded, is not run, and the store's failure is logged; once space returns, the
-    // request sent again is recorded and run. A large first request makes the store's
-    // write-ahead log outgrow the module's log file, so the limit stops the store only.
-    void storeDiskFull()
+    // The store stops taking writes while a publisher job runs: its disk is full (a file-size
+    // limit on the running host, its signal ignored) or its files are made unwritable
+    // (immutable, which holds for root too). The job's next request gets a receipt saying it
+    // was not recorded, is not run, and the store's failure is logged; once the store is
+    // writable again, the request sent again is recorded and run. A large first request makes
+    // the store's write-ahead log outgrow the module's log file, so the limit stops the store only.
+    void storeUnwritable_data()
     {
-        const QString qstrRun = m_qtmpDir.filePath("full");
+        QTest::addColumn<bool>("immutable");
+        QTest::addColumn<QByteArray>("logLine");
+        QTest::newRow("disk full") << false << QByteArray("fun=CLS_DBOperation::InsertMsgInfo rolled back");
+        QTest::newRow("files made unwritable") << true << QByteArray("Fail to BEGIN a transaction. err=[attempt to write");
+    }
+    void storeUnwritable()
+    {
+        QFETCH(bool, immutable);
+        QFETCH(QByteArray, logLine);
+        const QString qstrRun = m_qtmpDir.filePath(QTest::currentDataTag());
         QProcessEnvironment qenv = QProcessEnvironment::systemEnvironment();
         qenv.insert("TMPDIR", qstrRun);
         qenv.insert("BURNMODULE_PUBLISHER_ROOT", qstrRun + "/pub");
@@ -305,10 +315,17 @@ private Q_SLOTS:
                                    "cli", "1")).toUtf8() + '\n');
         QCOMPARE(WaitForStdioReply("ApplyBurnReply").value("ret").toInt(-1), 0);
         const QString qstrPid = QString::number(m_qproc.processId());
-        const auto limit = [&](const QString& _qstrSize) {  // the soft limit only: raising it needs no privilege
-            return QProcess::execute("prlimit", {"--pid", qstrPid, "--fsize=" + _qstrSize + ":"});
+        const QString qstrWal = qstrRun + "/burnmodule.db-wal";
+        const auto writable = [&](bool _blWritable) {
+            if (immutable)
+                return QProcess::execute("chattr", {_blWritable ? "-i" : "+i", qstrRun + "/burnmodule.db", qstrWal});
+            // The soft limit only: raising it needs no privilege.
+            const QString qstrSize = _blWritable ? "unlimited" : QString::number(QFileInfo(qstrWal).size());
+            return QProcess::execute("prlimit", {"--pid", qstrPid, "--fsize=" + qstrSize + ":"});
         };
-        QCOMPARE(limit(QString::number(QFileInfo(qstrRun + "/burnmodule.db-wal").size())), 0);
+        auto restore = qScopeGuard([&] { writable(true); });
+        if (writable(false) != 0)
+            QSKIP("this file system cannot make files unwritable for root");
         const QByteArray qbaStart =
             Text(Request("StartBurn", {{"JobId", "F"}, {"CDType", "DVD"}, {"CDTitle", "T"}}, "cli", "2")).toUtf8();
         m_qproc.write(qbaStart + '\n');
@@ -317,8 +334,9 @@ private Q_SLOTS:
         const QString qstrLogDir = QCoreApplication::applicationDirPath() + "/Log/burnhost/";
         const QString qstrLog = QDir(qstrLogDir).entryList({"*_" + qstrPid + ".log"}).value(0);
         const QByteArray qbaLog = ReadTestFile(qstrLogDir + qstrLog);
-        QVERIFY(qbaLog.contains("fun=CLS_DBOperation::InsertMsgInfo rolled back") && !qbaLog.contains("ROLLBACK"));
-        QCOMPARE(limit("unlimited"), 0);
+        QVERIFY(qbaLog.contains(logLine) && !qbaLog.contains("ROLLBACK"));
+        QCOMPARE(writable(true), 0);
+        restore.dismiss();
         m_qproc.write(qbaStart + '\n');
         QCOMPARE(WaitForStdioReply("StartBurnReply").value("ret").toInt(-1), 0);
         QCOMPARE(StdioParams("ack").last().value("ret").toInt(-1), 0);
@@ -326,11 +344,20 @@ private Q_SLOTS:
         StopHost();
     }
 
-    // The publisher's watched folder is removed while a job waits on pubsim: the job ends
-    // with a final status reply in error that names the folder, and the host serves on.
-    void publisherFolderRemoved()
+    // The publisher's watched folder is removed, or made read-only (immutable, which holds
+    // for root too), while a job waits on pubsim. Removed: the job ends with a final status
+    // reply in error that names the folder. Read-only: a new job cannot be handed over and
+    // its DoBurn says so. Either way the host serves on.
+    void publisherFolderTrouble_data()
     {
-        const QString qstrRun = m_qtmpDir.filePath("gone");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("removed") << true;
+        QTest::newRow("made read-only") << false;
+    }
+    void publisherFolderTrouble()
+    {
+        QFETCH(bool, removed);
+        const QString qstrRun = m_qtmpDir.filePath(removed ? "gone" : "readonly");
         QProcess qprocSim;
         QCOMPARE(StartSimulator(qprocSim, "pubsim", {"--root", qstrRun + "/pub", "--step-ms", "600000"},
                                 "step-ms=(\\d+)"), 600000);
@@ -342,23 +369,39 @@ private Q_SLOTS:
         m_qproc.start(QCoreApplication::applicationDirPath() + "/burnhost", {"--stdio", "--data-dir", qstrRun});
         QVERIFY(WriteTestFile(qstrRun + "/src/a.txt", "a"));
         const QJsonArray qjsonFiles{QJsonObject{{"srcFile", qstrRun + "/src/a.txt"}, {"DesFile", "/a.txt"}}};
-        for (const auto& [szCmd, qjsonParam] : QList<QPair<const char*, QJsonObject>>{
-                 {"ApplyBurn", {{"BurnDev", 2}, {"CopyCount", 1}}}, {"StartBurn", {{"CDType", "DVD"}}},
-                 {"AddFile", {{"FileList", qjsonFiles}}}, {"DoBurn", {}}}) {
-            m_qproc.write(JobLine(szCmd, qjsonParam));
-            QCOMPARE(WaitForStdioReply(szCmd + QString("Reply")).value("ret").toInt(-1), 0);
-        }
+        const auto runJob = [&](const QByteArray& _qbaJobId) {
+            QJsonObject qjsonReply;
+            for (const auto& [szCmd, qjsonParam] : QList<QPair<const char*, QJsonObject>>{
+                     {"ApplyBurn", {{"BurnDev", 2}, {"CopyCount", 1}}}, {"StartBurn", {{"CDType", "DVD"}}},
+                     {"AddFile", {{"FileList", qjsonFiles}}}, {"DoBurn", {}}}) {
+                m_qbaOut.clear();
+                m_qproc.write(JobLine(szCmd, qjsonParam).replace("\"L1\"", "\"" + _qbaJobId + "\""));
+                qjsonReply = WaitForStdioReply(szCmd + QString("Reply"));
+            }
+            return qjsonReply;  // DoBurn's
+        };
+        QCOMPARE(runJob("L1").value("ret").toInt(-1), 0);
         QByteArray qbaSim;
         QVERIFY(QTest::qWaitFor([&] { return (qbaSim += qprocSim.readAllStandardOutput()).contains(" L1 1 taken"); },
                                 n_TimeoutMs));
-        QVERIFY(QDir(qstrRun + "/pub/EPSON").removeRecursively());
-        const QJsonObject qjsonFinal = WaitForStdioReply("BurnStatusReply");
-        QCOMPARE(qjsonFinal.value("status").toInt(), 4);
-        QVERIFY2(qjsonFinal.value("errMsg").toString().startsWith("[Epson][刻录文件夹不存在]"),
-                 qPrintable(Text(qjsonFinal)));
+        const QString qstrFolder = qstrRun + "/pub/EPSON/TDBridge/Orders";
+        if (removed) {
+            QVERIFY(QDir(qstrFolder).removeRecursively());
+            const QJsonObject qjsonFinal = WaitForStdioReply("BurnStatusReply");
+            QCOMPARE(qjsonFinal.value("status").toInt(), 4);
+            QVERIFY2(qjsonFinal.value("errMsg").toString().startsWith("[Epson][刻录文件夹不存在]"),
+                     qPrintable(Text(qjsonFinal)));
+        } else {
+            if (QProcess::execute("chattr", {"+i", qstrFolder}) != 0)
+                QSKIP("this file system cannot make folders read-only for root");
+            const auto restore = qScopeGuard([&] { QProcess::execute("chattr", {"-i", qstrFolder}); });
+            const QJsonObject qjsonDoBurn = runJob("L2");
+            QCOMPARE(qjsonDoBurn.value("ret").toInt(), -1);
+            QCOMPARE(qjsonDoBurn.value("errMsg").toString(), QString("[Epson][copy file fail]L2"));
+        }
         m_qbaOut.clear();
-        m_qproc.write(JobLine("ApplyBurn", {{"BurnDev", 99}}).replace("\"L1\"", "\"L2\""));
-        QCOMPARE(WaitForStdioReply("ApplyBurnReply").value("JobId").toString(), QString("L2"));
+        m_qproc.write(JobLine("ApplyBurn", {{"BurnDev", 99}}).replace("\"L1\"", "\"L3\""));
+        QCOMPARE(WaitForStdioReply("ApplyBurnReply").value("JobId").toString(), QString("L3"));
         StopHost();
         StopProcess(qprocSim);
     }
