@@ -10,7 +10,7 @@ packages=(
   libburn-dev libisofs-dev librabbitmq-dev
   libgtest-dev libbenchmark-dev
   rabbitmq-server amqp-tools python3 python3-websockets
-  binutils xorriso openssl fonts-wqy-microhei
+  binutils xorriso openssl fonts-wqy-microhei e2fsprogs util-linux
   clang-14 libclang-rt-14-dev
 )
 
