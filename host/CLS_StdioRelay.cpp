@@ -74,30 +74,40 @@ void CLS_StdioRelay::SlotStdinReadable()
     DeliverCompleteLines();
 }
 
+// Each byte is looked at once: a long line arriving in many pieces is searched for its end
+// only in the newest piece, and the delivered lines leave the buffer in one move.
 void CLS_StdioRelay::DeliverCompleteLines()
 {
+    int iStart = 0;
     int iEnd = 0;
-    while ((iEnd = m_qbaPending.indexOf('\n')) >= 0) {
-        QByteArray qbaLine = m_qbaPending.left(iEnd);
-        m_qbaPending.remove(0, iEnd + 1);
-        if (std::exchange(m_blSkipToLineEnd, false))
-            continue;
-        if (qbaLine.endsWith('\r'))
-            qbaLine.chop(1);
-        if (qbaLine.trimmed().isEmpty())
-            continue;
-        if (!IsUtf8(qbaLine)) {
-            fprintf(stderr, "burnhost: dropped a request line of %d bytes that is not UTF-8\n", qbaLine.size());
-            continue;
-        }
-        const StdioRequest stRequest = ParseStdioLine(qbaLine);
-        m_pHost->Deliver(stRequest.iCode, stRequest.qstrData);
+    while ((iEnd = m_qbaPending.indexOf('\n', qMax(iStart, m_iScanned))) >= 0) {
+        const QByteArray qbaLine = m_qbaPending.mid(iStart, iEnd - iStart);
+        iStart = iEnd + 1;
+        if (!std::exchange(m_blSkipToLineEnd, false))
+            DeliverLine(qbaLine);
     }
+    m_qbaPending.remove(0, iStart);
+    m_iScanned = m_qbaPending.size();
     if (m_qbaPending.size() <= n_MaxRequestBytes)
         return;
     fprintf(stderr, "burnhost: dropped a request line longer than %d bytes\n", n_MaxRequestBytes);
     m_qbaPending.clear();
+    m_iScanned = 0;
     m_blSkipToLineEnd = true;
+}
+
+void CLS_StdioRelay::DeliverLine(QByteArray _qbaLine)
+{
+    if (_qbaLine.endsWith('\r'))
+        _qbaLine.chop(1);
+    if (_qbaLine.trimmed().isEmpty())
+        return;
+    if (!IsUtf8(_qbaLine)) {
+        fprintf(stderr, "burnhost: dropped a request line of %d bytes that is not UTF-8\n", _qbaLine.size());
+        return;
+    }
+    const StdioRequest stRequest = ParseStdioLine(_qbaLine);
+    m_pHost->Deliver(stRequest.iCode, stRequest.qstrData);
 }
 
 void CLS_StdioRelay::SlotOutgoing(QString _qstrSignal, int _iCode, QString _qstrData)

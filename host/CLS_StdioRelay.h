@@ -34,9 +34,11 @@ private Q_SLOTS:
 
 private:
     void DeliverCompleteLines();
+    void DeliverLine(QByteArray _qbaLine);
 
     CLS_BurnHost* m_pHost;
     QSocketNotifier* m_pStdinNotifier = nullptr;
     QByteArray m_qbaPending;
+    int m_iScanned = 0;              // leading bytes of the buffer known to hold no line end
     bool m_blSkipToLineEnd = false;  // the rest of a dropped over-long line is still to come
 };
