@@ -260,6 +260,9 @@ private Q_SLOTS:
         const QString qstrCmd = QString(QTest::currentDataTag()).section(',', 0, 0);
         qproc.write("{\"msgId\":\"" + qbaMsgId + "\",\"sender\":\"cli\",\"param\":{\"cmd\":\"" + qstrCmd.toUtf8()
                     + "\",\"param\":" + param + "}}\n");
+        // Written out here: an event loop that waits between its turns would pass it on 64 KiB a turn.
+        while (qproc.bytesToWrite() > 0 && qproc.waitForBytesWritten(n_TimeoutMs)) {
+        }
         QJsonObject qjsonReply;
         QByteArray qbaOut;
         const auto replied = [&] {
