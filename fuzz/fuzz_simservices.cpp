@@ -19,6 +19,17 @@ QString Folder(const char* _szName)
     return QDir::currentPath() + QLatin1Char('/') + QLatin1String(_szName);
 }
 
+// A fresh service prepared for the input, then asked its (route, body) pairs in turn.
+template <typename Service, typename Ask>
+void AskPairs(Service& _service, const QList<QByteArray>& _qlstParts, Ask _fnAsk)
+{
+    QString qstrError;
+    if (!_service.Prepare(qstrError))
+        std::abort();
+    for (int i = 0; i + 1 < _qlstParts.size() && i < 2 * n_MaxRequests; i += 2)
+        _fnAsk(_qlstParts.at(i), _qlstParts.at(i + 1));
+}
+
 void AskDmx(const QList<QByteArray>& _qlstParts, int _iDrives)
 {
     DmxSimOptions stOptions;
@@ -26,16 +37,12 @@ void AskDmx(const QList<QByteArray>& _qlstParts, int _iDrives)
     stOptions.qstrShare = Folder("dmx-share");
     stOptions.qstrOut = Folder("dmx-out");
     CLS_DmxSimRobot robot(stOptions);
-    QString qstrError;
-    if (!robot.Prepare(qstrError))
-        std::abort();
-    for (int i = 0; i + 1 < _qlstParts.size() && i < 2 * n_MaxRequests; i += 2) {
-        const QString qstrRoute = QString::fromUtf8(_qlstParts.at(i));
+    AskPairs(robot, _qlstParts, [&robot](const QByteArray& _qbaRoute, const QByteArray& _qbaBody) {
+        const QString qstrRoute = QString::fromUtf8(_qbaRoute);
         const int iSlash = qstrRoute.indexOf(QLatin1Char('/'));
-        const DmxSimAnswer stAnswer =
-            robot.Answer(qstrRoute.left(iSlash), qstrRoute.mid(iSlash + 1), QString::fromUtf8(_qlstParts.at(i + 1)));
-        FuzzSupport::Keep(stAnswer.qstrReply);
-    }
+        FuzzSupport::Keep(
+            robot.Answer(qstrRoute.left(iSlash), qstrRoute.mid(iSlash + 1), QString::fromUtf8(_qbaBody)).qstrReply);
+    });
 }
 
 void AskOda(const QList<QByteArray>& _qlstParts)
@@ -43,11 +50,9 @@ void AskOda(const QList<QByteArray>& _qlstParts)
     OdaSimOptions stOptions;
     stOptions.vecPools << OdaSimPool{QStringLiteral("P1"), QStringLiteral("一号池"), Folder("oda-pool1")};
     CLS_OdaSimService service(stOptions);
-    QString qstrError;
-    if (!service.Prepare(qstrError))
-        std::abort();
-    for (int i = 0; i + 1 < _qlstParts.size() && i < 2 * n_MaxRequests; i += 2)
-        FuzzSupport::Keep(service.Answer(_qlstParts.at(i), _qlstParts.at(i + 1)).size());
+    AskPairs(service, _qlstParts, [&service](const QByteArray& _qbaRoute, const QByteArray& _qbaBody) {
+        FuzzSupport::Keep(service.Answer(_qbaRoute, _qbaBody).size());
+    });
 }
 
 void AskPmy(const QList<QByteArray>& _qlstParts)
@@ -55,15 +60,9 @@ void AskPmy(const QList<QByteArray>& _qlstParts)
     PmySimOptions stOptions;
     stOptions.qstrOut = Folder("pmy-out");
     CLS_PmySimService service(stOptions);
-    QString qstrError;
-    if (!service.Prepare(qstrError))
-        std::abort();
-    for (int i = 0; i + 1 < _qlstParts.size() && i < 2 * n_MaxRequests; i += 2) {
-        const PmySimAnswer stAnswer =
-            service.Answer(QString::fromUtf8(_qlstParts.at(i)), QString::fromUtf8(_qlstParts.at(i + 1)));
-        FuzzSupport::Keep(stAnswer.qstrReply);
-    }
-    FuzzSupport::Keep(service.RobotStatusJson());
+    AskPairs(service, _qlstParts, [&service](const QByteArray& _qbaLine, const QByteArray& _qbaBody) {
+        FuzzSupport::Keep(service.Answer(QString::fromUtf8(_qbaLine), QString::fromUtf8(_qbaBody)).qstrReply);
+    });
 }
 void Run(uint8_t _uChoice, const QByteArray& _qbaRest)
 {
